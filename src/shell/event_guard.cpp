@@ -1,0 +1,12 @@
+#include "shell/event_guard.h"
+
+#include <windows.h>
+
+#include "shell/program_title.h"
+
+void end_after_uncaught_error(unsigned long number, const std::wstring& description) {
+    const std::wstring text =
+        L"Erro em tempo de execução '" + std::to_wstring(number) + L"':\r\n\r\n" + description;
+    MessageBoxW(nullptr, text.c_str(), kProgramTitle, MB_OK | MB_ICONERROR);
+    ExitProcess(1);
+}

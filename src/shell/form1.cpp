@@ -1,0 +1,232 @@
+#include "shell/form1.h"
+
+#include "services/module2.h"
+#include "shell/dpi.h"
+#include "shell/event_guard.h"
+#include "shell/form3.h"
+#include "shell/resource_ids.h"
+#include "shell/run_mode.h"
+#include "shell/timer_interval.h"
+
+namespace {
+constexpr wchar_t kWindowClass[] = L"ZunaveriForm1";
+constexpr wchar_t kCaption[] = L"Instalador Zunaveri Digital";
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_APPWINDOW;
+constexpr int kClientWidthTwips = 5550;
+constexpr int kClientHeightTwips = 3825;
+constexpr UINT_PTR kTimer1 = 1;
+
+enum ControlId {
+    kIpServidor = 101,
+    kDownloadXampp,
+    kCommand1,
+    kCommand2,
+    kTarefa,
+    kLabel3,
+    kCronometro,
+    kLabel2,
+    kLabel1,
+};
+
+constexpr DWORD kLabelStyle = SS_LEFT | SS_NOPREFIX;
+
+// In tab order, which is also the order of creation (labels take no focus).
+constexpr ControlSpec kControls[] = {
+    {kIpServidor, L"EDIT", L"", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 120, 2640, 5295, 375,
+     FontKind::Regular825},
+    {kCommand1, L"BUTTON", L"Instalar", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 2040, 3120, 3375, 615,
+     FontKind::Bold825},
+    {kCommand2, L"BUTTON", L"Sair", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 120, 3120, 1815, 615,
+     FontKind::Regular825},
+    {kTarefa, L"LISTBOX", L"", WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOINTEGRALHEIGHT, WS_EX_CLIENTEDGE, 120,
+     720, 5295, 1425, FontKind::Regular825},
+    {kDownloadXampp, L"BUTTON", L"Baixare instalar XAMPP", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 0, 3360, 240,
+     2055, 375, FontKind::Regular825},
+    {kLabel1, L"STATIC", L"Relatório:", WS_VISIBLE | kLabelStyle, 0, 120, 360, 1215, 375, FontKind::Regular1200},
+    {kLabel2, L"STATIC", L"IP do Servidor (local):", WS_VISIBLE | kLabelStyle, 0, 120, 2280, 2055, 255,
+     FontKind::Regular975},
+    {kCronometro, L"STATIC", L"00:00:00", kLabelStyle, 0, 1680, 360, 735, 255, FontKind::Regular825},
+    {kLabel3, L"STATIC", L"Configurar FTP", WS_VISIBLE | kLabelStyle | SS_NOTIFY, 0, 3960, 2280, 1455, 255,
+     FontKind::Regular975},
+};
+}  // namespace
+
+Form1& Form1::instance() {
+    static Form1 form;
+    return form;
+}
+
+Form1::Form1() : layout_(kControls, sizeof kControls / sizeof kControls[0]) {}
+
+void Form1::create(HINSTANCE instance) {
+    WNDCLASSEXW window_class{};
+    window_class.cbSize = sizeof window_class;
+    window_class.lpfnWndProc = &Form1::window_procedure;
+    window_class.hInstance = instance;
+    window_class.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kProgramIconId));
+    window_class.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kProgramIconId), IMAGE_ICON,
+                                                         GetSystemMetrics(SM_CXSMICON),
+                                                         GetSystemMetrics(SM_CYSMICON), 0));
+    window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    window_class.lpszClassName = kWindowClass;
+    RegisterClassExW(&window_class);
+
+    const int dpi = system_dpi();
+    const SIZE outer = outer_size_for_client(MulDiv(kClientWidthTwips, dpi, 1440),
+                                             MulDiv(kClientHeightTwips, dpi, 1440), kStyle, kExStyle, dpi);
+    const POINT corner = centred_on_screen(outer);
+    window_ = CreateWindowExW(kExStyle, kWindowClass, kCaption, kStyle, corner.x, corner.y, outer.cx, outer.cy,
+                              nullptr, nullptr, instance, this);
+    layout_.create_controls(window_, window_dpi(window_));
+    SendMessageW(control(kDownloadXampp), BM_SETCHECK, BST_CHECKED, 0);
+    focus_to_restore_ = control(kIpServidor);
+}
+
+void Form1::load(const std::wstring& argument) {
+    set_ipservidor_text(obter_ip_local());
+    if (!is_update_mode(argument)) {
+        Form3::instance().create_hidden();
+        ShowWindow(window_, SW_SHOW);
+        UpdateWindow(window_);
+        return;
+    }
+    ShowWindow(window_, SW_HIDE);
+    enable_timer1();
+    verificar_atualizacao();
+}
+
+std::wstring Form1::ipservidor_text() const {
+    HWND field = control(kIpServidor);
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(field)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(field, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+void Form1::set_ipservidor_text(const std::wstring& text) { SetWindowTextW(control(kIpServidor), text.c_str()); }
+
+int Form1::download_xampp_value() const {
+    return static_cast<int>(SendMessageW(control(kDownloadXampp), BM_GETCHECK, 0, 0));
+}
+
+void Form1::tarefa_add(const std::wstring& line) {
+    SendMessageW(control(kTarefa), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+}
+
+void Form1::tarefa_clear() { SendMessageW(control(kTarefa), LB_RESETCONTENT, 0, 0); }
+
+void Form1::set_command1_enabled(bool enabled) { EnableWindow(control(kCommand1), enabled ? TRUE : FALSE); }
+
+void Form1::set_command2_enabled(bool enabled) { EnableWindow(control(kCommand2), enabled ? TRUE : FALSE); }
+
+void Form1::set_hourglass_pointer(bool hourglass) {
+    hourglass_ = hourglass;
+    // Takes effect at once when the pointer is over the window, not only at its next move.
+    POINT where;
+    if (GetCursorPos(&where)) {
+        HWND under = WindowFromPoint(where);
+        if (under == window_ || IsChild(window_, under)) {
+            SetCursor(LoadCursorW(nullptr, hourglass ? IDC_WAIT : IDC_ARROW));
+        }
+    }
+}
+
+std::wstring Form1::cronometro_caption() const {
+    wchar_t text[64] = {};
+    GetWindowTextW(control(kCronometro), text, 64);
+    return text;
+}
+
+void Form1::set_cronometro_caption(const std::wstring& caption) {
+    SetWindowTextW(control(kCronometro), caption.c_str());
+}
+
+void Form1::enable_timer1() { SetTimer(window_, kTimer1, kTimer1IntervalMs, nullptr); }
+
+void Form1::Command2_Click() {
+    // "Sair": ends the program at once; child processes run on by themselves.
+    ExitProcess(0);
+}
+
+void Form1::Label3_Click() { Form3::instance().show(); }
+
+LRESULT CALLBACK Form1::window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    Form1& form = instance();
+    if (message == WM_NCCREATE) {
+        form.window_ = window;
+    }
+    if (form.window_ != window) {
+        return DefWindowProcW(window, message, wparam, lparam);
+    }
+    return form.handle_message(message, wparam, lparam);
+}
+
+LRESULT Form1::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case WM_COMMAND: {
+        const int id = LOWORD(wparam);
+        const int code = HIWORD(wparam);
+        if (id == kCommand1 && code == BN_CLICKED) {
+            run_event_handler([this] { Command1_Click(); });
+            return 0;
+        }
+        if (id == kCommand2 && code == BN_CLICKED) {
+            Command2_Click();
+        }
+        if (id == kLabel3 && code == STN_CLICKED) {
+            run_event_handler([this] { Label3_Click(); });
+            return 0;
+        }
+        break;
+    }
+    case WM_TIMER:
+        if (wparam == kTimer1) {
+            run_event_handler([this] { Timer1_Timer(); });
+            return 0;
+        }
+        break;
+    case WM_CTLCOLORSTATIC:
+        if (reinterpret_cast<HWND>(lparam) == control(kLabel3)) {
+            HDC dc = reinterpret_cast<HDC>(wparam);
+            SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHT));
+            SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+        }
+        break;
+    case WM_SETCURSOR:
+        if (hourglass_) {
+            SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+            return TRUE;
+        }
+        break;
+    case WM_ACTIVATE:
+        if (LOWORD(wparam) == WA_INACTIVE) {
+            HWND focused = GetFocus();
+            if (focused && IsChild(window_, focused)) {
+                focus_to_restore_ = focused;
+            }
+        } else if (focus_to_restore_) {
+            SetFocus(focus_to_restore_);
+        }
+        return 0;
+    case WM_CLOSE:
+        // The close box ends the program as "Sair" does: a process left with
+        // only the hidden settings window must not linger.
+        Command2_Click();
+    case 0x02E0: {  // WM_DPICHANGED
+        layout_.apply(HIWORD(wparam));
+        const RECT* suggested = reinterpret_cast<const RECT*>(lparam);
+        SetWindowPos(window_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
+    case WM_DESTROY:
+        layout_.release_fonts();
+        PostQuitMessage(0);
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcW(window_, message, wparam, lparam);
+}

@@ -1,0 +1,60 @@
+// Form1: the program's one main window. Shown in installer mode, hidden in
+// update mode, where its timer and clock label drive the update service.
+// The procedures of the installation and of the update service are
+// operations of this window; their bodies live in install/ and update/.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "shell/form_layout.h"
+
+class Form1 {
+public:
+    static Form1& instance();
+
+    // Creates the window, not yet visible, with its controls and defaults.
+    void create(HINSTANCE instance);
+    // The load handler: address field, run-mode decision, and what the mode needs.
+    void load(const std::wstring& argument_text);
+
+    // Public operations of the window.
+    void verificar_atualizacao();
+
+    HWND window() const { return window_; }
+
+    // What the other parts of the program read and set on the window.
+    std::wstring ipservidor_text() const;
+    void set_ipservidor_text(const std::wstring& text);
+    int download_xampp_value() const;
+    void tarefa_add(const std::wstring& line);
+    void tarefa_clear();
+    void set_command1_enabled(bool enabled);
+    void set_command2_enabled(bool enabled);
+    void set_hourglass_pointer(bool hourglass);
+    std::wstring cronometro_caption() const;
+    void set_cronometro_caption(const std::wstring& caption);
+    void enable_timer1();
+
+private:
+    Form1();
+
+    // Event handlers.
+    void Command1_Click();
+    [[noreturn]] void Command2_Click();
+    void Label3_Click();
+    void Timer1_Timer();
+
+    // Private operations of the window.
+    void avancar_cronometro();
+
+    HWND control(int id) const { return layout_.control(id); }
+    LRESULT handle_message(UINT message, WPARAM wparam, LPARAM lparam);
+    static LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+
+    HWND window_ = nullptr;
+    FormLayout layout_;
+    HWND focus_to_restore_ = nullptr;
+    bool hourglass_ = false;
+};

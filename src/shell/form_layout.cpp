@@ -1,0 +1,82 @@
+#include "shell/form_layout.h"
+
+#include "shell/geometry.h"
+
+namespace {
+struct FontSpec {
+    int centipoints;
+    int weight;
+};
+constexpr FontSpec kFontSpecs[] = {
+    {825, FW_NORMAL}, {825, FW_BOLD}, {975, FW_NORMAL}, {975, FW_BOLD}, {1200, FW_NORMAL},
+};
+
+HFONT create_ms_sans_serif(const FontSpec& spec, int dpi) {
+    return CreateFontW(font_height_for(spec.centipoints, dpi), 0, 0, 0, spec.weight, FALSE, FALSE, FALSE,
+                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                       DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif");
+}
+}  // namespace
+
+FormLayout::~FormLayout() { release_fonts(); }
+
+void FormLayout::release_fonts() {
+    for (HFONT& font : fonts_) {
+        if (font) {
+            DeleteObject(font);
+            font = nullptr;
+        }
+    }
+}
+
+void FormLayout::make_fonts(int dpi) {
+    HFONT fresh[5];
+    for (int i = 0; i < 5; ++i) {
+        fresh[i] = create_ms_sans_serif(kFontSpecs[i], dpi);
+    }
+    // The controls are switched to the new fonts before the old ones go.
+    HFONT old[5];
+    for (int i = 0; i < 5; ++i) {
+        old[i] = fonts_[i];
+        fonts_[i] = fresh[i];
+    }
+    for (std::size_t i = 0; i < controls_.size(); ++i) {
+        SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font(specs_[i].font)), TRUE);
+    }
+    for (HFONT font_handle : old) {
+        if (font_handle) {
+            DeleteObject(font_handle);
+        }
+    }
+}
+
+void FormLayout::create_controls(HWND parent, int dpi) {
+    const HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE));
+    controls_.clear();
+    for (const ControlSpec& spec : specs_) {
+        HWND control = CreateWindowExW(spec.ex_style, spec.window_class, spec.text, WS_CHILD | WS_CLIPSIBLINGS | spec.style, 0, 0, 0,
+                                       0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance,
+                                       nullptr);
+        controls_.push_back(control);
+    }
+    apply(dpi);
+}
+
+void FormLayout::apply(int dpi) {
+    for (std::size_t i = 0; i < controls_.size(); ++i) {
+        const ControlSpec& spec = specs_[i];
+        SetWindowPos(controls_[i], nullptr, twips_to_pixels(spec.left, dpi), twips_to_pixels(spec.top, dpi),
+                     twips_to_pixels(spec.width, dpi), twips_to_pixels(spec.height, dpi),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    make_fonts(dpi);
+}
+
+HWND FormLayout::control(int id) const {
+    for (std::size_t i = 0; i < specs_.size(); ++i) {
+        if (specs_[i].id == id) {
+            return controls_[i];
+        }
+    }
+    return nullptr;
+}

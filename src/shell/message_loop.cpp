@@ -1,0 +1,24 @@
+#include "shell/message_loop.h"
+
+void dispatch_window_message(MSG& message) {
+    HWND top_level = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+    if (top_level && IsDialogMessageW(top_level, &message)) {
+        return;
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+}
+
+int run_message_loop() {
+    MSG message;
+    for (;;) {
+        const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+        if (got == 0) {
+            return static_cast<int>(message.wParam);
+        }
+        if (got == -1) {
+            return 1;
+        }
+        dispatch_window_message(message);
+    }
+}
