@@ -1,0 +1,1 @@
+CREATE TABLE clientes (id INT PRIMARY KEY, nome VARCHAR(80));

@@ -1,0 +1,125 @@
+// Stand-in for the outside programs that the tool runs: the web-stack
+// installer, the stack's stop and start programs and the application
+// package. One program plays each part according to the name it was saved
+// under, lays down what the tool relies on, and appends one line to
+// C:\zunaveri-standins.log so tests can check order and count.
+//
+// ZUNAVERI_STANDIN_DELAY_MS (environment) makes it take that long first.
+#include <windows.h>
+
+#include <cwchar>
+#include <string>
+
+namespace {
+const wchar_t kRecord[] = L"C:\\zunaveri-standins.log";
+
+std::wstring own_path() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return path;
+}
+
+std::wstring lower_base_name(const std::wstring& path) {
+    std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
+    for (wchar_t& c : name) {
+        c = static_cast<wchar_t>(towlower(c));
+    }
+    return name;
+}
+
+std::string utf8(const std::wstring& text) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(size > 0 ? size - 1 : 0), '\0');
+    if (size > 1) {
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), size, nullptr, nullptr);
+    }
+    return out;
+}
+
+void append_record(const std::wstring& line) {
+    // FILE_APPEND_DATA makes each line one atomic append, even from several processes.
+    HANDLE file = CreateFileW(kRecord, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    const std::string bytes = utf8(line) + "\r\n";
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+void write_file(const std::wstring& path, const std::string& content, bool keep_existing) {
+    if (keep_existing && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        return;
+    }
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    DWORD written = 0;
+    WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+void make_folders(const std::wstring& path) {
+    for (std::size_t at = path.find(L'\\', 3); at != std::wstring::npos; at = path.find(L'\\', at + 1)) {
+        CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
+    }
+    CreateDirectoryW(path.c_str(), nullptr);
+}
+
+// The parts of C:\xampp that the installation relies on; files already
+// there are left alone, as an installer over an existing stack would.
+void install_web_stack() {
+    make_folders(L"C:\\xampp\\php");
+    make_folders(L"C:\\xampp\\apache\\conf");
+    make_folders(L"C:\\xampp\\apache\\bin");
+    make_folders(L"C:\\xampp\\htdocs");
+    write_file(L"C:\\xampp\\php\\php.ini",
+               "[PHP]\r\nengine=On\r\n;extension=bz2\r\n;extension=intl\r\n;extension=interbase\r\n"
+               ";extension=mysqli\r\n",
+               true);
+    write_file(L"C:\\xampp\\apache\\conf\\httpd.conf",
+               "ServerRoot \"/xampp/apache\"\r\n#Listen 12.34.56.78:80\r\nListen 80\r\n"
+               "ServerName localhost:80\r\n",
+               true);
+    const std::wstring self = own_path();
+    CopyFileW(self.c_str(), L"C:\\xampp\\xampp_stop.exe", FALSE);
+    CopyFileW(self.c_str(), L"C:\\xampp\\xampp_start.exe", FALSE);
+}
+
+// What the application package leaves: the application under htdocs with a
+// fresh .env holding the address token, the package's own images and the
+// installed update marker.
+void install_application() {
+    make_folders(L"C:\\xampp\\htdocs\\assets\\img\\brand");
+    make_folders(L"C:\\xampp\\htdocs\\assets\\img\\theme");
+    write_file(L"C:\\xampp\\htdocs\\.env",
+               "CI_ENVIRONMENT = production\r\n#IP_DO_SERVIDOR\r\ndatabase.default.hostname = localhost\r\n"
+               "# comentário em UTF-8: ação\r\n",
+               false);
+    write_file(L"C:\\xampp\\htdocs\\index.php", "<?php echo 'Zunaveri Digital';\r\n", false);
+    write_file(L"C:\\xampp\\htdocs\\assets\\img\\brand\\logo.png", "logo do pacote", false);
+    write_file(L"C:\\xampp\\htdocs\\assets\\img\\theme\\foto-principal-empresa.jpg", "foto do pacote", false);
+    write_file(L"C:\\xampp\\htdocs\\ultima_atualizacao.txt", "atualizacao do pacote\r\n", false);
+}
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int) {
+    const std::wstring name = lower_base_name(own_path());
+    append_record(L"start " + name + (arguments && *arguments ? L" " + std::wstring(arguments) : L""));
+
+    wchar_t delay[32] = {};
+    if (GetEnvironmentVariableW(L"ZUNAVERI_STANDIN_DELAY_MS", delay, 32) > 0) {
+        Sleep(static_cast<DWORD>(wcstoul(delay, nullptr, 10)));
+    }
+
+    if (name.rfind(L"xampp-win32-", 0) == 0) {
+        install_web_stack();
+    } else if (name == L"zunaveri-digital.exe") {
+        install_application();
+    }
+    append_record(L"end " + name);
+    return 0;
+}
