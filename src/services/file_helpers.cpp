@@ -1,0 +1,62 @@
+#include "services/file_helpers.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "services/system_error_text.h"
+
+namespace {
+
+constexpr DWORD kAbsentAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY;
+
+bool counts_as_present(const WIN32_FIND_DATAW& found) { return (found.dwFileAttributes & kAbsentAttributes) == 0; }
+
+}  // namespace
+
+std::optional<std::uint64_t> present_file_length(const std::wstring& path) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_NO_MORE_FILES) {
+            return std::nullopt;
+        }
+        throw system_error(error);
+    }
+    std::optional<std::uint64_t> length;
+    do {
+        if (counts_as_present(found)) {
+            length = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+            break;
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return length;
+}
+
+bool file_present(const std::wstring& path) { return present_file_length(path).has_value(); }
+
+void delete_file(const std::wstring& path) {
+    if (!DeleteFileW(path.c_str())) {
+        throw last_system_error();
+    }
+}
+
+std::wstring tool_folder() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    DWORD length = 0;
+    for (;;) {
+        length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) {
+            throw last_system_error();
+        }
+        if (length < buffer.size()) {
+            break;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+    std::wstring path(buffer.data(), length);
+    const std::size_t separator = path.find_last_of(L"\\/");
+    return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator);
+}

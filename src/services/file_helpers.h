@@ -1,0 +1,23 @@
+// Small file operations shared by the fetcher, the sweep and the steps:
+// the presence test, delete, and the tool's own folder.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "services/operation_error.h"
+
+// The file's length when the presence test finds it: a directory lookup
+// that counts plain, archive and read-only files, while hidden and system
+// files and folders count as absent. Nothing when absent. A lookup that
+// fails for another reason than a missing file or folder throws.
+std::optional<std::uint64_t> present_file_length(const std::wstring& path);
+
+bool file_present(const std::wstring& path);
+
+// Deletes one file; a failure throws the system's error.
+void delete_file(const std::wstring& path);
+
+// Folder of the running executable, without a trailing separator.
+std::wstring tool_folder();

@@ -1,0 +1,159 @@
+#include "services/module3.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "services/command_line.h"
+#include "services/wait_deadline.h"
+#include "shell/message_loop.h"
+
+namespace {
+
+// Longest sleep between two looks at the clock while a time limit runs.
+constexpr std::uint32_t kLongestTimeLimitSleepMs = 1000;
+
+double seconds_since_midnight() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return now.wHour * 3600.0 + now.wMinute * 60.0 + now.wSecond + now.wMilliseconds / 1000.0;
+}
+
+std::wstring system_folder() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const UINT length = GetSystemDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
+        if (length == 0) {
+            return L"C:\\windows\\system32";
+        }
+        if (length < buffer.size()) {
+            return std::wstring(buffer.data(), length);
+        }
+        buffer.resize(length + 1);
+    }
+}
+
+// Both handles of a started process, closed when the run ends.
+struct ProcessHandles {
+    PROCESS_INFORMATION info{};
+    ProcessHandles() = default;
+    ProcessHandles(const ProcessHandles&) = delete;
+    ProcessHandles& operator=(const ProcessHandles&) = delete;
+    ~ProcessHandles() {
+        if (info.hThread != nullptr) {
+            CloseHandle(info.hThread);
+        }
+        if (info.hProcess != nullptr) {
+            CloseHandle(info.hProcess);
+        }
+    }
+};
+
+// A WM_QUIT taken off the queue while waiting belongs to the program's own
+// loop: it is held and posted again once the wait is over.
+struct HeldQuit {
+    bool held = false;
+    int exit_code = 0;
+    HeldQuit() = default;
+    HeldQuit(const HeldQuit&) = delete;
+    HeldQuit& operator=(const HeldQuit&) = delete;
+    ~HeldQuit() {
+        if (held) {
+            PostQuitMessage(exit_code);
+        }
+    }
+};
+
+void dispatch_pending_messages(HeldQuit& quit) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            quit.held = true;
+            quit.exit_code = static_cast<int>(message.wParam);
+            continue;
+        }
+        dispatch_window_message(message);
+    }
+}
+
+bool start_process(const std::wstring& command_line, bool show_window, ProcessHandles& process) {
+    std::wstring application;
+    std::wstring line;
+    if (runs_batch_file(command_line)) {
+        application = system_folder() + L"\\cmd.exe";
+        line = batch_interpreter_arguments(command_line);
+    } else {
+        line = command_line;
+    }
+    // CreateProcessW may write into the command line.
+    std::vector<wchar_t> writable_line(line.begin(), line.end());
+    writable_line.push_back(L'\0');
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(show_window ? SW_SHOWNORMAL : SW_HIDE);
+    return CreateProcessW(application.empty() ? nullptr : application.c_str(), writable_line.data(), nullptr,
+                          nullptr, FALSE, 0, nullptr, nullptr, &startup, &process.info) != FALSE;
+}
+
+std::optional<std::uint32_t> run(const std::wstring& command_line, std::int32_t time_limit, bool show_window) {
+    const std::optional<WaitDeadline> wait = wait_deadline(start_second(seconds_since_midnight()), time_limit);
+    if (!wait) {
+        return std::nullopt;
+    }
+    ProcessHandles process;
+    if (!start_process(command_line, show_window, process)) {
+        return std::nullopt;
+    }
+    if (process.info.hProcess == nullptr) {
+        // Nothing to wait on (a Unix program started under Wine).
+        return std::nullopt;
+    }
+
+    HeldQuit quit;
+    const bool limited = time_limit != 0;
+    for (;;) {
+        const bool ended = WaitForSingleObject(process.info.hProcess, 0) == WAIT_OBJECT_0;
+        dispatch_pending_messages(quit);
+        if (limited && time_limit_passed(*wait, seconds_since_midnight)) {
+            return std::nullopt;
+        }
+        if (ended) {
+            // Read only now: 259 is then a real exit code, not "still active".
+            DWORD exit_code = 0;
+            if (!GetExitCodeProcess(process.info.hProcess, &exit_code)) {
+                return std::nullopt;
+            }
+            return exit_code;
+        }
+        const DWORD sleep_ms = limited
+                                   ? milliseconds_to_time_limit(*wait, seconds_since_midnight(),
+                                                                kLongestTimeLimitSleepMs)
+                                   : INFINITE;
+        const DWORD woke = MsgWaitForMultipleObjectsEx(1, &process.info.hProcess, sleep_ms, QS_ALLINPUT,
+                                                       MWMO_INPUTAVAILABLE);
+        if (woke == WAIT_FAILED) {
+            return std::nullopt;
+        }
+    }
+}
+
+}  // namespace
+
+std::optional<std::uint32_t> run_and_wait_for_exit(const std::wstring& command_line, std::int32_t time_limit,
+                                                   bool show_window) {
+    try {
+        return run(command_line, time_limit, show_window);
+    } catch (...) {
+        // The runner's own failures (out of memory while building the line)
+        // are absorbed like a program that cannot be started. Window
+        // handlers run inside the wait deal with their own errors before
+        // returning to the dispatch (shell/event_guard.h).
+        return std::nullopt;
+    }
+}
+
+void executar_e_aguardar(const std::wstring& command_line, const std::int32_t& time_limit, const bool& show_window) {
+    run_and_wait_for_exit(command_line, time_limit, show_window);
+}

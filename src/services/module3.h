@@ -1,0 +1,22 @@
+// Module3: the process runner. Starts one command line and waits for the
+// process to end while the program's windows go on handling their events.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// Starts `command_line` (a batch file goes through the command interpreter)
+// with a hidden window, or a normal one when `show_window` is true, and
+// returns when the process has ended or, with a `time_limit` above 0, when
+// that many seconds have passed (the process then runs on by itself). 0
+// means no limit. Window events are dispatched while it waits, so handlers,
+// and nested calls from them, run inside the wait. Every failure of its
+// own (no such program, a deadline that overflows) ends the call silently.
+void executar_e_aguardar(const std::wstring& command_line, const std::int32_t& time_limit, const bool& show_window);
+
+// The same run, telling how it ended: the process's exit code, or nothing
+// when it could not be started, was left running at the time limit, or its
+// exit code could not be read.
+std::optional<std::uint32_t> run_and_wait_for_exit(const std::wstring& command_line, std::int32_t time_limit,
+                                                   bool show_window);

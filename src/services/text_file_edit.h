@@ -1,0 +1,19 @@
+// substituir_texto's file work: the line-wise replacement applied to a file
+// on disk, replacing the file only once its new content is safely written.
+#pragma once
+
+#include <string>
+
+#include "services/operation_error.h"
+
+// Replaces every occurrence of `search` by `replacement` in each line of the
+// file at `path` and writes every line back ending in CR LF (see
+// services/text_replacement.h). The texts are taken in the system's ANSI
+// code page; the file's other bytes are kept as they are.
+//
+// The new content goes to a temporary file in the same folder, which then
+// takes the target's place keeping its attributes. Any failure (a missing
+// file, which is not created; a read-only or locked file; a full disk)
+// throws OperationError with the system's description and leaves the old
+// file whole.
+void replace_text_in_file(const std::wstring& path, const std::wstring& search, const std::wstring& replacement);
