@@ -1,0 +1,49 @@
+// probe_fonts.dll: a message hook that the probe places on the thread of a
+// window it looks at. On the probe's request message it reads the font of
+// every direct child of that window in the window's own process and puts the
+// answer into the shared memory the probe has created.
+#include "probe_fonts.h"
+
+namespace {
+
+void answer_font_request(HWND top_level) {
+    wchar_t mapping_name[96];
+    wchar_t event_name[96];
+    font_report_names(GetCurrentThreadId(), mapping_name, event_name, 96);
+    HANDLE mapping = OpenFileMappingW(FILE_MAP_WRITE, FALSE, mapping_name);
+    HANDLE done = OpenEventW(EVENT_MODIFY_STATE, FALSE, event_name);
+    if (mapping && done) {
+        auto* report = static_cast<FontReport*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(FontReport)));
+        if (report) {
+            report->count = 0;
+            for (HWND child = GetWindow(top_level, GW_CHILD); child && report->count < kMaxFontRecords;
+                 child = GetWindow(child, GW_HWNDNEXT)) {
+                FontRecord& record = report->records[report->count++];
+                record = FontRecord{};
+                record.control = static_cast<long long>(reinterpret_cast<INT_PTR>(child));
+                const auto font = reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0));
+                record.has_font = font != nullptr;
+                record.readable = font && GetObjectW(font, sizeof record.font, &record.font) == sizeof record.font;
+            }
+            UnmapViewOfFile(report);
+        }
+        SetEvent(done);
+    }
+    if (mapping) {
+        CloseHandle(mapping);
+    }
+    if (done) {
+        CloseHandle(done);
+    }
+}
+
+}  // namespace
+
+extern "C" __declspec(dllexport) LRESULT CALLBACK probe_get_message_hook(int code, WPARAM wparam, LPARAM lparam) {
+    static const UINT request = RegisterWindowMessageW(kFontRequestMessage);
+    const auto* message = reinterpret_cast<const MSG*>(lparam);
+    if (code == HC_ACTION && wparam == PM_REMOVE && message->message == request) {
+        answer_font_request(message->hwnd);
+    }
+    return CallNextHookEx(nullptr, code, wparam, lparam);
+}
