@@ -21,6 +21,7 @@ public:
 
     // Public operations of the window.
     void verificar_atualizacao();
+    void Download(const std::wstring& arquivo);
 
     HWND window() const { return window_; }
 
@@ -47,6 +48,8 @@ private:
     void Timer1_Timer();
 
     // Private operations of the window.
+    void substituir_texto(const std::wstring& path, const std::wstring& search, const std::wstring& replacement);
+    void limpar_temporarios();
     void avancar_cronometro();
 
     HWND control(int id) const { return layout_.control(id); }

@@ -1,0 +1,23 @@
+// The support operations as the main window offers them to its procedures.
+#include "services/fetcher.h"
+#include "services/file_helpers.h"
+#include "services/temp_sweep.h"
+#include "services/text_file_edit.h"
+#include "shell/form1.h"
+#include "shell/form3.h"
+
+void Form1::Download(const std::wstring& arquivo) {
+    // Read at every call, in this order, from the settings window (created
+    // hidden with its defaults when it does not exist).
+    Form3& settings = Form3::instance();
+    const std::wstring user = settings.usuarioFTP();
+    const std::wstring password = settings.senhaFTP();
+    const std::wstring domain = settings.servidorFTP();
+    fetch_remote_file(user, password, domain, tool_folder(), arquivo);
+}
+
+void Form1::substituir_texto(const std::wstring& path, const std::wstring& search, const std::wstring& replacement) {
+    replace_text_in_file(path, search, replacement);
+}
+
+void Form1::limpar_temporarios() { sweep_temporary_files(); }
