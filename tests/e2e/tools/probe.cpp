@@ -181,6 +181,16 @@ Json font_json(const FontRecord* record) {
             .boolean("italic", record->font.lfItalic != 0)
             .boolean("underline", record->font.lfUnderline != 0);
     }
+    if (record->realized) {
+        // What the font mapper made of it: the face and size actually drawn.
+        font.obj("realized", Json()
+                                 .str("face", record->realized_face)
+                                 .num("height", record->metrics.tmHeight)
+                                 .num("ascent", record->metrics.tmAscent)
+                                 .num("internal_leading", record->metrics.tmInternalLeading)
+                                 .num("weight", record->metrics.tmWeight)
+                                 .num("average_width", record->metrics.tmAveCharWidth));
+    }
     return font;
 }
 

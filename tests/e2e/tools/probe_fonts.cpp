@@ -24,6 +24,16 @@ void answer_font_request(HWND top_level) {
                 const auto font = reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0));
                 record.has_font = font != nullptr;
                 record.readable = font && GetObjectW(font, sizeof record.font, &record.font) == sizeof record.font;
+                if (font) {
+                    HDC dc = GetDC(child);
+                    if (dc) {
+                        HGDIOBJ previous = SelectObject(dc, font);
+                        record.realized = GetTextFaceW(dc, LF_FACESIZE, record.realized_face) > 0 &&
+                                          GetTextMetricsW(dc, &record.metrics);
+                        SelectObject(dc, previous);
+                        ReleaseDC(child, dc);
+                    }
+                }
             }
             UnmapViewOfFile(report);
         }

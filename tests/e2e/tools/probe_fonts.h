@@ -17,7 +17,10 @@ struct FontRecord {
     long long control;  // HWND as a number
     int has_font;       // WM_GETFONT gave a handle
     int readable;       // GetObjectW filled the LOGFONTW
-    LOGFONTW font;
+    LOGFONTW font;      // the font as asked for
+    int realized;       // the font was selected into the control's DC
+    wchar_t realized_face[LF_FACESIZE];  // what the font mapper picked
+    TEXTMETRICW metrics;
 };
 
 struct FontReport {
