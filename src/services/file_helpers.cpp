@@ -60,3 +60,23 @@ std::wstring tool_folder() {
     const std::size_t separator = path.find_last_of(L"\\/");
     return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator);
 }
+
+std::string ansi_bytes(const std::wstring& text) {
+    if (text.empty()) {
+        return std::string();
+    }
+    const int wide_length = static_cast<int>(text.size());
+    const int length = WideCharToMultiByte(CP_ACP, 0, text.data(), wide_length, nullptr, 0, nullptr, nullptr);
+    if (length <= 0) {
+        throw last_system_error();
+    }
+    std::string bytes(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.data(), wide_length, &bytes[0], length, nullptr, nullptr);
+    return bytes;
+}
+
+void copy_file_replacing(const std::wstring& source, const std::wstring& target) {
+    if (!CopyFileW(source.c_str(), target.c_str(), FALSE)) {
+        throw last_system_error();
+    }
+}

@@ -21,3 +21,10 @@ void delete_file(const std::wstring& path);
 
 // Folder of the running executable, without a trailing separator.
 std::wstring tool_folder();
+
+// Copies a file, replacing the target when it exists; a failure throws the
+// system's error.
+void copy_file_replacing(const std::wstring& source, const std::wstring& target);
+
+// The text in the system's ANSI code page, as the tool writes its text files.
+std::string ansi_bytes(const std::wstring& text);

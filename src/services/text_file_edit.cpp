@@ -1,5 +1,7 @@
 #include "services/text_file_edit.h"
 
+#include "services/file_helpers.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -90,20 +92,6 @@ std::string read_replaceable_file(const std::wstring& path) {
     return content;
 }
 
-std::string ansi_bytes(const std::wstring& text) {
-    if (text.empty()) {
-        return std::string();
-    }
-    const int wide_length = static_cast<int>(text.size());
-    const int length = WideCharToMultiByte(CP_ACP, 0, text.data(), wide_length, nullptr, 0, nullptr, nullptr);
-    if (length <= 0) {
-        throw last_system_error();
-    }
-    std::string bytes(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), wide_length, &bytes[0], length, nullptr, nullptr);
-    return bytes;
-}
-
 std::wstring folder_of(const std::wstring& path) {
     const std::size_t separator = path.find_last_of(L"\\/");
     if (separator == std::wstring::npos) {
@@ -185,10 +173,11 @@ void put_in_place(const std::wstring& target, TemporaryFile& replacement) {
 
 }  // namespace
 
-void replace_text_in_file(const std::wstring& path, const std::wstring& search, const std::wstring& replacement) {
+void replace_text_in_file(const std::wstring& path, const std::wstring& search, const std::wstring& replacement,
+                          Occurrence rule) {
     const std::string content = read_replaceable_file(path);
     const DWORD attributes = GetFileAttributesW(path.c_str());
-    const std::string edited = replace_in_lines(content, ansi_bytes(search), ansi_bytes(replacement));
+    const std::string edited = replace_in_lines(content, ansi_bytes(search), ansi_bytes(replacement), rule);
     TemporaryFile temporary(path);
     temporary.write(edited);
     put_in_place(path, temporary);

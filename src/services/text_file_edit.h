@@ -5,6 +5,7 @@
 #include <string>
 
 #include "services/operation_error.h"
+#include "services/text_replacement.h"
 
 // Replaces every occurrence of `search` by `replacement` in each line of the
 // file at `path` and writes every line back ending in CR LF (see
@@ -16,4 +17,5 @@
 // file, which is not created; a read-only or locked file; a full disk)
 // throws OperationError with the system's description and leaves the old
 // file whole.
-void replace_text_in_file(const std::wstring& path, const std::wstring& search, const std::wstring& replacement);
+void replace_text_in_file(const std::wstring& path, const std::wstring& search, const std::wstring& replacement,
+                          Occurrence rule = Occurrence::Anywhere);

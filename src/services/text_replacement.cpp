@@ -31,7 +31,8 @@ std::size_t terminator_length(std::string_view content, std::size_t at) {
 
 }  // namespace
 
-std::string replace_in_lines(std::string_view content, std::string_view search, std::string_view replacement) {
+std::string replace_in_lines(std::string_view content, std::string_view search, std::string_view replacement,
+                             Occurrence rule) {
     std::string result;
     result.reserve(content.size() + content.size() / 16 + 2);
     const std::boyer_moore_horspool_searcher<std::string_view::const_iterator> searcher(search.begin(),
@@ -48,6 +49,12 @@ std::string replace_in_lines(std::string_view content, std::string_view search, 
                 const auto match = std::search(cursor, line.end(), searcher);
                 if (match == line.end()) {
                     break;
+                }
+                const auto after = match + static_cast<std::ptrdiff_t>(search.size());
+                if (rule == Occurrence::NotBeforeDigit && after != line.end() && *after >= '0' && *after <= '9') {
+                    result.append(cursor, match + 1);
+                    cursor = match + 1;
+                    continue;
                 }
                 result.append(cursor, match);
                 result.append(replacement);

@@ -15,4 +15,11 @@
 // to right; the scan resumes after each match, so occurrences never
 // overlap and inserted text is never searched again. An empty `search`
 // matches nothing.
-std::string replace_in_lines(std::string_view content, std::string_view search, std::string_view replacement);
+//
+// With `Occurrence::NotBeforeDigit`, an occurrence directly followed by a
+// digit is left alone (the scan goes on one byte later), so that replacing
+// "Listen 80" by "Listen 8090" is safe to apply twice.
+enum class Occurrence { Anywhere, NotBeforeDigit };
+
+std::string replace_in_lines(std::string_view content, std::string_view search, std::string_view replacement,
+                             Occurrence rule = Occurrence::Anywhere);

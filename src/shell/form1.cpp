@@ -118,7 +118,13 @@ void Form1::tarefa_clear() { SendMessageW(control(kTarefa), LB_RESETCONTENT, 0, 
 
 void Form1::set_command1_enabled(bool enabled) { EnableWindow(control(kCommand1), enabled ? TRUE : FALSE); }
 
-void Form1::set_command2_enabled(bool enabled) { EnableWindow(control(kCommand2), enabled ? TRUE : FALSE); }
+void Form1::set_command2_enabled(bool enabled) {
+    EnableWindow(control(kCommand2), enabled ? TRUE : FALSE);
+    // The close box ends the program like "Sair", so it is unavailable
+    // whenever "Sair" is: a run cannot be abandoned halfway by accident.
+    close_allowed_ = enabled;
+    EnableMenuItem(GetSystemMenu(window_, FALSE), SC_CLOSE, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+}
 
 void Form1::set_hourglass_pointer(bool hourglass) {
     hourglass_ = hourglass;
@@ -213,6 +219,9 @@ LRESULT Form1::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_CLOSE:
         // The close box ends the program as "Sair" does: a process left with
         // only the hidden settings window must not linger.
+        if (!close_allowed_) {
+            return 0;
+        }
         Command2_Click();
     case 0x02E0: {  // WM_DPICHANGED
         layout_.apply(HIWORD(wparam));

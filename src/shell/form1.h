@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "services/text_replacement.h"
 #include "shell/form_layout.h"
 
 class Form1 {
@@ -48,8 +49,11 @@ private:
     void Timer1_Timer();
 
     // Private operations of the window.
-    void substituir_texto(const std::wstring& path, const std::wstring& search, const std::wstring& replacement);
+    void substituir_texto(const std::wstring& path, const std::wstring& search, const std::wstring& replacement,
+                          Occurrence rule = Occurrence::Anywhere);
     void limpar_temporarios();
+    void instalar_aplicacao();
+    void log_step_failure(const std::wstring& description);
     void avancar_cronometro();
 
     HWND control(int id) const { return layout_.control(id); }
@@ -60,4 +64,5 @@ private:
     FormLayout layout_;
     HWND focus_to_restore_ = nullptr;
     bool hourglass_ = false;
+    bool close_allowed_ = true;
 };

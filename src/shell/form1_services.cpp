@@ -16,8 +16,9 @@ void Form1::Download(const std::wstring& arquivo) {
     fetch_remote_file(user, password, domain, tool_folder(), arquivo);
 }
 
-void Form1::substituir_texto(const std::wstring& path, const std::wstring& search, const std::wstring& replacement) {
-    replace_text_in_file(path, search, replacement);
+void Form1::substituir_texto(const std::wstring& path, const std::wstring& search, const std::wstring& replacement,
+                             Occurrence rule) {
+    replace_text_in_file(path, search, replacement, rule);
 }
 
 void Form1::limpar_temporarios() { sweep_temporary_files(); }

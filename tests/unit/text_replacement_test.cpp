@@ -83,6 +83,16 @@ TEST(TextReplacement, SearchInsideItsReplacementEditsAgainOnASecondRun) {
     EXPECT_EQ(replace_in_lines(once, "Listen 80", "Listen 8090"), "Listen 809090\r\n");
 }
 
+TEST(TextReplacement, PortEditSkipsOccurrencesFollowedByADigit) {
+    const std::string conf = "#Listen 12.34.56.78:80\nListen 80\nListen 8080\nListen 80 # fim\n";
+    const std::string once = replace_in_lines(conf, "Listen 80", "Listen 8090", Occurrence::NotBeforeDigit);
+    EXPECT_EQ(once, "#Listen 12.34.56.78:80\r\nListen 8090\r\nListen 8080\r\nListen 8090 # fim\r\n");
+    EXPECT_EQ(replace_in_lines(once, "Listen 80", "Listen 8090", Occurrence::NotBeforeDigit), once);
+    // A rejected occurrence does not hide one that starts inside it.
+    EXPECT_EQ(replace_in_lines("aa1 aa", "aa", "b", Occurrence::NotBeforeDigit), "aa1 b\r\n");
+    EXPECT_EQ(replace_in_lines("aaaa1", "aa", "b", Occurrence::NotBeforeDigit), "baa1\r\n");
+}
+
 TEST(TextReplacement, EmptySearchOrNoMatchOnlyNormalisesTerminators) {
     EXPECT_EQ(replace_in_lines("a\nb", "", "zzz"), "a\r\nb\r\n");
     EXPECT_EQ(replace_in_lines("a\nb", "nowhere", "zzz"), "a\r\nb\r\n");
