@@ -3,7 +3,7 @@
 // the end of the busy state and the completion message.
 #include <memory>
 
-#include "install/address_file.h"
+#include "services/text_file.h"
 #include "install/base_url.h"
 #include "install/step_sequence.h"
 #include "services/file_helpers.h"
@@ -28,7 +28,7 @@ void Form1::instalar_aplicacao() {
     const auto copy = [](const std::wstring& source, const std::wstring& target) {
         return action_step([source, target] { copy_file_replacing(source, target); });
     };
-    auto address_file = std::make_shared<AddressFileWriter>();
+    auto address_file = std::make_shared<TextFile>();
 
     const std::vector<Step> steps = {
         log(L"1. Baixando Zunaveri Digital..."),
@@ -37,7 +37,7 @@ void Form1::instalar_aplicacao() {
         run(kApplicationPackageCommand),
         log(L"3. Configurando arquivos do zunaveri"),
         action_step([this] { substituir_texto(kEnvFile, kAddressToken, base_url_line(ipservidor_text())); }),
-        action_step([address_file] { address_file->open(kAddressFile); }),
+        action_step([address_file] { address_file->open_for_writing(kAddressFile); }),
         action_step([this, address_file] { address_file->write(ipservidor_text()); }),
         action_step([address_file] { address_file->close(); }),
         action_step([address_file] { address_file->let_go(); }),

@@ -18,6 +18,8 @@ Step condition_step(std::function<bool()> condition, std::string block_end) {
     return step;
 }
 
+Step jump_to(std::string target) { return condition_step([] { return false; }, std::move(target)); }
+
 Step place(std::string name, Step step) {
     step.name = std::move(name);
     return step;

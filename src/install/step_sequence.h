@@ -19,6 +19,8 @@ struct Step {
 Step action_step(std::function<void()> action);
 // Guards the steps that follow it up to (not including) the step named `block_end`.
 Step condition_step(std::function<bool()> condition, std::string block_end);
+// Goes on at the step named `target` (the end of an if-branch).
+Step jump_to(std::string target);
 // Names the next step as a place to skip to.
 Step place(std::string name, Step step);
 

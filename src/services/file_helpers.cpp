@@ -80,3 +80,31 @@ void copy_file_replacing(const std::wstring& source, const std::wstring& target)
         throw last_system_error();
     }
 }
+
+std::wstring text_from_ansi(const std::string& bytes) {
+    if (bytes.empty()) {
+        return std::wstring();
+    }
+    const int length = static_cast<int>(bytes.size());
+    const int wide_length = MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, nullptr, 0);
+    if (wide_length <= 0) {
+        throw last_system_error();
+    }
+    std::wstring text(static_cast<std::size_t>(wide_length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, &text[0], wide_length);
+    return text;
+}
+
+std::int64_t local_modification_time(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+        throw last_system_error();
+    }
+    FILETIME local;
+    if (!FileTimeToLocalFileTime(&data.ftLastWriteTime, &local)) {
+        throw last_system_error();
+    }
+    const std::int64_t ticks =
+        static_cast<std::int64_t>((static_cast<std::uint64_t>(local.dwHighDateTime) << 32) | local.dwLowDateTime);
+    return ticks - ticks % 10000000LL;
+}

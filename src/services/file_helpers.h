@@ -28,3 +28,10 @@ void copy_file_replacing(const std::wstring& source, const std::wstring& target)
 
 // The text in the system's ANSI code page, as the tool writes its text files.
 std::string ansi_bytes(const std::wstring& text);
+
+// Text read from a file in the system's ANSI code page.
+std::wstring text_from_ansi(const std::string& bytes);
+
+// The file's last-modification time in local time, in 100-nanosecond units
+// since 1601, to the whole second; a missing file throws the system's error.
+std::int64_t local_modification_time(const std::wstring& path);

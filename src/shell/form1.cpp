@@ -94,7 +94,7 @@ void Form1::load(const std::wstring& argument) {
     }
     ShowWindow(window_, SW_HIDE);
     enable_timer1();
-    verificar_atualizacao();
+    run_update_check();
 }
 
 std::wstring Form1::ipservidor_text() const {

@@ -53,6 +53,8 @@ private:
                           Occurrence rule = Occurrence::Anywhere);
     void limpar_temporarios();
     void instalar_aplicacao();
+    void aplicar_atualizacao();
+    void run_update_check();
     void log_step_failure(const std::wstring& description);
     void avancar_cronometro();
 
@@ -65,4 +67,5 @@ private:
     HWND focus_to_restore_ = nullptr;
     bool hourglass_ = false;
     bool close_allowed_ = true;
+    bool check_in_progress_ = false;
 };

@@ -67,3 +67,15 @@ TEST(StepSequence, ATableNamingAnUnknownPlaceIsRejectedBeforeAnyStepRuns) {
                  std::logic_error);
     EXPECT_TRUE(r.lines.empty());
 }
+
+TEST(StepSequence, AnIfElseMadeOfAConditionAndAJump) {
+    for (const bool missing : {true, false}) {
+        Recorder r;
+        run_sequence({condition_step([missing] { return missing; }, "exists"), action_step(r.log(L"create")),
+                      jump_to("close"), place("exists", action_step(r.log(L"read"))),
+                      place("close", action_step(r.log(L"close")))},
+                     r.on_failure());
+        EXPECT_EQ(r.lines, missing ? (std::vector<std::wstring>{L"create", L"close"})
+                                   : (std::vector<std::wstring>{L"read", L"close"}));
+    }
+}

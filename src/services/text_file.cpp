@@ -1,11 +1,11 @@
-#include "install/address_file.h"
+#include "services/text_file.h"
 
 #include "services/file_helpers.h"
 #include "services/system_error_text.h"
 
-AddressFileWriter::~AddressFileWriter() { let_go(); }
+TextFile::~TextFile() { let_go(); }
 
-void AddressFileWriter::open(const std::wstring& path) {
+void TextFile::open_for_writing(const std::wstring& path) {
     let_go();
     file_ = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                         nullptr);
@@ -14,7 +14,16 @@ void AddressFileWriter::open(const std::wstring& path) {
     }
 }
 
-void AddressFileWriter::write(const std::wstring& text) {
+void TextFile::open_for_reading(const std::wstring& path) {
+    let_go();
+    file_ = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file_ == INVALID_HANDLE_VALUE) {
+        throw last_system_error();
+    }
+}
+
+void TextFile::write(const std::wstring& text) {
     if (file_ == INVALID_HANDLE_VALUE) {
         throw system_error(ERROR_INVALID_HANDLE);
     }
@@ -26,23 +35,37 @@ void AddressFileWriter::write(const std::wstring& text) {
     }
 }
 
-void AddressFileWriter::close() {
+std::wstring TextFile::read_all() {
+    if (file_ == INVALID_HANDLE_VALUE) {
+        throw system_error(ERROR_INVALID_HANDLE);
+    }
+    std::string bytes;
+    char buffer[4096];
+    DWORD read = 0;
+    for (;;) {
+        if (!ReadFile(file_, buffer, sizeof buffer, &read, nullptr)) {
+            throw last_system_error();
+        }
+        if (read == 0) {
+            break;
+        }
+        bytes.append(buffer, read);
+    }
+    return text_from_ansi(bytes);
+}
+
+void TextFile::close() {
     if (file_ == INVALID_HANDLE_VALUE) {
         throw system_error(ERROR_INVALID_HANDLE);
     }
     HANDLE closing = file_;
     file_ = INVALID_HANDLE_VALUE;
-    const bool flushed = FlushFileBuffers(closing) != FALSE;
-    const DWORD flush_error = GetLastError();
     if (!CloseHandle(closing)) {
         throw last_system_error();
     }
-    if (!flushed) {
-        throw system_error(flush_error);
-    }
 }
 
-void AddressFileWriter::let_go() {
+void TextFile::let_go() {
     if (file_ != INVALID_HANDLE_VALUE) {
         CloseHandle(file_);
         file_ = INVALID_HANDLE_VALUE;
