@@ -1,0 +1,111 @@
+"""Fixtures of the end-to-end tests: a private Xvfb per test process, a
+prepared Wine prefix template shared through a cache folder, and per test a
+private copy of it (WineSession) that is stopped and removed afterwards.
+
+Settings come from the environment (ctest sets them):
+  ZUNAVERI_WINDOWS_BUILD_DIR  the MinGW build (exe and test programs); default build/windows
+  ZUNAVERI_E2E_ARTIFACTS      where screenshots go; default build/native/e2e-artifacts
+  ZUNAVERI_E2E_CACHE          where the prefix template is kept; default build/native/e2e-cache
+"""
+
+from __future__ import annotations
+
+import contextlib
+import os
+import re
+import subprocess
+import sys
+from pathlib import Path
+
+import pytest
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+
+from wine_rig import Display, PrefixTemplate, WineSession  # noqa: E402
+
+REPOSITORY = Path(__file__).resolve().parents[2]
+
+
+def _path_setting(name: str, default: Path) -> Path:
+    value = os.environ.get(name)
+    return Path(value) if value else default
+
+
+@pytest.fixture(scope="session")
+def windows_build() -> Path:
+    build = _path_setting("ZUNAVERI_WINDOWS_BUILD_DIR", REPOSITORY / "build" / "windows")
+    needed = [build / "Instalador_ZunaveriDigital.exe", build / "tests" / "e2e" / "tools" / "probe.exe",
+              build / "tests" / "e2e" / "tools" / "probe_fonts.dll"]
+    missing = [str(path) for path in needed if not path.exists()]
+    if missing:
+        pytest.fail("the windows build is incomplete (cmake --build --preset windows); missing: "
+                    + ", ".join(missing))
+    return build
+
+
+@pytest.fixture(scope="session")
+def artifacts_root() -> Path:
+    return _path_setting("ZUNAVERI_E2E_ARTIFACTS", REPOSITORY / "build" / "native" / "e2e-artifacts")
+
+
+@pytest.fixture(scope="session")
+def display():
+    server = Display()
+    yield server
+    server.close()
+
+
+@pytest.fixture(scope="session")
+def prefix_template(display) -> PrefixTemplate:
+    cache = _path_setting("ZUNAVERI_E2E_CACHE", REPOSITORY / "build" / "native" / "e2e-cache")
+    return PrefixTemplate(cache, display)
+
+
+def _artifact_folder(root: Path, node) -> Path:
+    """build/native/e2e-artifacts/<test file>/<test name>, or .../<name> for a plain name."""
+    if isinstance(node, str):
+        return root.joinpath(*(re.sub(r"[^A-Za-z0-9_.=-]+", "_", part) for part in node.split("/")))
+    module = Path(str(node.fspath)).stem
+    name = re.sub(r"[^A-Za-z0-9_.=-]+", "_", node.name).strip("_")
+    return root / module / name
+
+
+@pytest.fixture(scope="session")
+def open_session(display, prefix_template, windows_build, artifacts_root):
+    """Context manager factory: open_session(test node or artifact folder name, dpi=96,
+    isolated_network=False) gives a WineSession that is closed at the end of the block."""
+
+    @contextlib.contextmanager
+    def opener(node, dpi: int = 96, isolated_network: bool = False):
+        session = WineSession(prefix_template, display, windows_build, _artifact_folder(artifacts_root, node),
+                              dpi=dpi, isolated_network=isolated_network)
+        try:
+            yield session
+        finally:
+            session.close()
+
+    return opener
+
+
+@pytest.fixture
+def wine(open_session, request):
+    """A private Wine prefix at 96 dpi for one test."""
+    with open_session(request.node) as session:
+        yield session
+
+
+@pytest.fixture
+def wine_without_network(open_session, request):
+    """A private Wine prefix whose programs see no network and an unresolvable host name."""
+    if not _can_isolate_network():
+        pytest.skip("unshare --net --uts is not permitted here")
+    with open_session(request.node, isolated_network=True) as session:
+        yield session
+
+
+def _can_isolate_network() -> bool:
+    try:
+        return subprocess.run(["unshare", "--net", "--uts", "true"], capture_output=True,
+                              timeout=30).returncode == 0
+    except (OSError, subprocess.TimeoutExpired):
+        return False
