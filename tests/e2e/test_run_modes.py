@@ -1,0 +1,136 @@
+"""Start-up of the real exe under Wine: the argument text chooses installer
+or update mode, how the program ends, and the address lookup's message boxes
+on a PC without a usable network."""
+
+from __future__ import annotations
+
+import re
+import time
+
+import pytest
+
+from wine_rig import wait_until
+from zunaveri_tool import (
+    COMMAND2_SAIR, IPSERVIDOR, MAIN_CAPTION, PROGRAM_TITLE, SETTINGS_CAPTION, BuildSettings, RunningTool,
+    clock_ticks, install_tool, launch_tool, start_installer_mode,
+)
+
+CLOCK_FIELD = r"(00|[1-9][0-9]*)"
+HOST_LOOKUP_FAILED = "Windows Sockets não esta respondendo. não é possivel obter nome do Host"
+IDOK = 1
+
+
+@pytest.fixture(scope="module")
+def tick_seconds(windows_build) -> float:
+    return BuildSettings.of(windows_build).tick_ms / 1000
+
+
+def assert_installer_mode(tool: RunningTool) -> None:
+    main = tool.wait_main_window(visible=True)
+    assert main["caption"] == MAIN_CAPTION
+    settings = tool.settings_windows()
+    assert len(settings) == 1 and not settings[0]["visible"], "the settings window waits hidden"
+
+
+def assert_clock_runs(tool: RunningTool, tick_seconds: float) -> None:
+    """Reads the hidden clock twice and checks that it counted the ticks between."""
+    first, first_at = tool.clock(), time.monotonic()
+    time.sleep(max(2.5, 4 * tick_seconds))
+    second, second_at = tool.clock(), time.monotonic()
+    for caption in (first, second):
+        assert re.fullmatch(f"{CLOCK_FIELD}:{CLOCK_FIELD}:{CLOCK_FIELD}", caption), caption
+    counted = clock_ticks(second) - clock_ticks(first)
+    possible = (second_at - first_at) / tick_seconds
+    assert counted >= 1, f"the clock stood still: {first!r} then {second!r}"
+    assert counted <= possible + 2, f"{counted} ticks counted in {possible:.1f} intervals"
+    assert counted >= possible / 2 - 1, f"only {counted} ticks counted in {possible:.1f} intervals"
+
+
+def assert_update_mode(tool: RunningTool, tick_seconds: float) -> None:
+    main = tool.wait_main_window(visible=False)
+    assert not main["visible"]
+    assert_clock_runs(tool, tick_seconds)
+    assert tool.visible_windows() == [], "update mode shows no window at all"
+    assert tool.alive()
+
+
+class TestRunModes:
+    @pytest.mark.parametrize("tail", [
+        "",
+        " /ATUALIZAR",
+        " /Atualizar",
+        " /atualizar x",
+        ' "/atualizar"',
+        " /atualizar ",
+    ], ids=["no argument", "capitals", "capital A", "further word", "quoted", "trailing blank"])
+    def test_any_other_argument_text_is_installer_mode(self, wine, tail):
+        assert_installer_mode(launch_tool(wine, tail))
+
+    def test_timer_stays_off_in_installer_mode(self, wine, tick_seconds):
+        tool, main = start_installer_mode(wine)
+        time.sleep(max(2.5, 4 * tick_seconds))
+        assert tool.clock() == "00:00:00"
+
+    @pytest.mark.parametrize("tail", [" /atualizar", "   /atualizar"], ids=["one blank", "several blanks"])
+    def test_atualizar_is_update_mode(self, wine, tick_seconds, tail):
+        assert_update_mode(launch_tool(wine, tail), tick_seconds)
+
+    def test_update_mode_started_by_wine_command(self, wine, tick_seconds):
+        wine.wine(install_tool(wine), "/atualizar")
+        main = wine.probe.wait_window(MAIN_CAPTION, visible=False)
+        assert_update_mode(RunningTool(wine, main["pid"]), tick_seconds)
+
+
+class TestEnding:
+    def test_sair_ends_the_program_with_the_settings_window_open(self, wine):
+        tool, main = start_installer_mode(wine)
+        tool.open_settings()
+        wine.probe.click(tool.control(main, COMMAND2_SAIR)["hwnd"])
+        assert not tool.wait_exit()["alive"]
+        assert wine.probe.find(MAIN_CAPTION) == [] and wine.probe.find(SETTINGS_CAPTION) == []
+
+    @pytest.mark.parametrize("settings_shown", [False, True], ids=["settings hidden", "settings shown"])
+    def test_close_box_of_the_main_window_ends_the_program(self, wine, settings_shown):
+        tool, main = start_installer_mode(wine)
+        if settings_shown:
+            tool.open_settings()
+        wine.probe.close_box(main["hwnd"])
+        assert not tool.wait_exit()["alive"], "no process may linger with only the hidden settings window"
+        assert wine.probe.find(MAIN_CAPTION) == [] and wine.probe.find(SETTINGS_CAPTION) == []
+
+
+def wait_message_box(tool: RunningTool) -> dict:
+    return wait_until(lambda: next((box for box in tool.probe.message_boxes() if box["pid"] == tool.pid), None),
+                      20, what="a message box")
+
+
+def check_host_lookup_box(box: dict) -> None:
+    assert box["caption"] == PROGRAM_TITLE
+    assert box["text"] == HOST_LOOKUP_FAILED
+    assert [button["id"] for button in box["buttons"]] == [IDOK]
+    assert not box["icon"]
+
+
+class TestWithoutNetwork:
+    def test_installer_mode_reports_the_failed_lookup_and_leaves_the_address_empty(self, wine_without_network):
+        session = wine_without_network
+        tool = launch_tool(session)
+        box = wait_message_box(tool)
+        check_host_lookup_box(box)
+        assert [w for w in tool.windows(MAIN_CAPTION) if w["visible"]] == [], "the box comes before the window"
+        session.screenshot("host_lookup_message", session.probe.window(box["hwnd"]))
+
+        session.probe.click(box["buttons"][0]["hwnd"])
+        assert_installer_mode(tool)
+        assert tool.control_text(tool.main_window(), IPSERVIDOR) == ""
+        assert [b for b in session.probe.message_boxes() if b["pid"] == tool.pid] == []
+
+    def test_update_mode_shows_the_message_and_goes_on(self, wine_without_network, tick_seconds):
+        session = wine_without_network
+        tool = launch_tool(session, " /atualizar")
+        box = wait_message_box(tool)
+        check_host_lookup_box(box)
+        session.probe.click(box["buttons"][0]["hwnd"])
+        wait_until(lambda: not any(b["pid"] == tool.pid for b in session.probe.message_boxes()), 10,
+                   what="the message box to go")
+        assert_update_mode(tool, tick_seconds)
