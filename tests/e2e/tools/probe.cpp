@@ -13,8 +13,9 @@
 //   wait CAPTION TIMEOUT_MS [visible]   the same, waiting until at least one exists (and is visible)
 //   waitgone HWND TIMEOUT_MS      wait until the window no longer exists
 //   window HWND                   one window's description
-//   children HWND                 direct child controls, in Z order, with their fonts (read
-//                                 through probe_fonts.dll), and the focused control
+//   children HWND                 direct child controls, in Z order, with their fonts, the
+//                                 focused control, and whether HWND has an icon (fonts and
+//                                 icon are read through probe_hook.dll)
 //   focus HWND                    the focused and the active window of HWND's thread
 //   gettext HWND | settext HWND TEXT
 //   click HWND                    posts BM_CLICK
@@ -35,7 +36,7 @@
 #include <winsock2.h>
 #include <windows.h>
 
-#include "probe_fonts.h"
+#include "probe_hook.h"
 
 #include <cstdio>
 #include <cwchar>
@@ -203,33 +204,42 @@ DWORD thread_of(HWND window, DWORD* process = nullptr) {
     return tid;
 }
 
-// The fonts of the direct children of a top-level window, read by
-// probe_fonts.dll (beside this program) inside the window's own thread.
-std::map<long long, FontRecord> fonts_of_children(HWND top_level) {
+// What only the owning process can read about a top-level window: whether
+// it has an icon, and the fonts of its direct children. probe_hook.dll
+// (beside this program) reads them inside the window's own thread.
+struct InsideView {
+    bool answered = false;
+    bool has_icon = false;
     std::map<long long, FontRecord> fonts;
+};
+
+InsideView look_inside(HWND top_level) {
+    InsideView view;
     const DWORD thread = thread_of(top_level);
     wchar_t mapping_name[96];
     wchar_t event_name[96];
-    font_report_names(thread, mapping_name, event_name, 96);
+    inside_report_names(thread, mapping_name, event_name, 96);
 
     wchar_t dll_path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, dll_path, MAX_PATH);
     wchar_t* slash = wcsrchr(dll_path, L'\\');
-    lstrcpyW(slash ? slash + 1 : dll_path, L"probe_fonts.dll");
+    lstrcpyW(slash ? slash + 1 : dll_path, L"probe_hook.dll");
     HMODULE dll = LoadLibraryW(dll_path);
     const auto proc = dll ? reinterpret_cast<HOOKPROC>(
                                 reinterpret_cast<void*>(GetProcAddress(dll, "probe_get_message_hook")))
                           : nullptr;
-    HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(FontReport),
+    HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(InsideReport),
                                         mapping_name);
     HANDLE done = CreateEventW(nullptr, TRUE, FALSE, event_name);
     HHOOK hook = proc && mapping && done ? SetWindowsHookExW(WH_GETMESSAGE, proc, dll, thread) : nullptr;
-    if (hook && PostMessageW(top_level, RegisterWindowMessageW(kFontRequestMessage), 0, 0) &&
+    if (hook && PostMessageW(top_level, RegisterWindowMessageW(kInsideRequestMessage), 0, 0) &&
         WaitForSingleObject(done, kSendTimeoutMs) == WAIT_OBJECT_0) {
-        const auto* report = static_cast<const FontReport*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
+        const auto* report = static_cast<const InsideReport*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
         if (report) {
+            view.answered = true;
+            view.has_icon = report->has_icon != 0;
             for (int i = 0; i < report->count && i < kMaxFontRecords; ++i) {
-                fonts[report->records[i].control] = report->records[i];
+                view.fonts[report->records[i].control] = report->records[i];
             }
             UnmapViewOfFile(report);
         }
@@ -243,7 +253,10 @@ std::map<long long, FontRecord> fonts_of_children(HWND top_level) {
     if (mapping) {
         CloseHandle(mapping);
     }
-    return fonts;
+    if (dll) {
+        FreeLibrary(dll);
+    }
+    return view;
 }
 
 Json focus_json(HWND window) {
@@ -358,14 +371,19 @@ std::string children_answer(HWND parent) {
     if (!IsWindow(parent)) {
         return error_json(L"no such window");
     }
-    const std::map<long long, FontRecord> fonts = fonts_of_children(parent);
+    const InsideView inside = look_inside(parent);
     std::vector<std::string> items;
     for (HWND child : direct_children(parent)) {
-        const auto font = fonts.find(number_of(child));
-        items.push_back(control_json(parent, child, font == fonts.end() ? nullptr : &font->second).text());
+        const auto font = inside.fonts.find(number_of(child));
+        items.push_back(control_json(parent, child, font == inside.fonts.end() ? nullptr : &font->second).text());
     }
-    return Json().boolean("ok", true).num("hwnd", number_of(parent)).field("controls", array(items))
-        .obj("focus", focus_json(parent)).text();
+    Json answer;
+    answer.boolean("ok", true).num("hwnd", number_of(parent)).field("controls", array(items))
+        .obj("focus", focus_json(parent));
+    if (inside.answered) {
+        answer.boolean("icon", inside.has_icon);
+    }
+    return answer.text();
 }
 
 bool is_message_box(HWND window) { return class_of(window) == L"#32770" && IsWindowVisible(window); }

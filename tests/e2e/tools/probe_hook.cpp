@@ -1,20 +1,34 @@
-// probe_fonts.dll: a message hook that the probe places on the thread of a
-// window it looks at. On the probe's request message it reads the font of
-// every direct child of that window in the window's own process and puts the
-// answer into the shared memory the probe has created.
-#include "probe_fonts.h"
+// probe_hook.dll: a message hook that the probe places on the thread of a
+// window it looks at. On the probe's request message it reads, in the
+// window's own process, whether the window has an icon and the font of
+// every direct child, and puts the answer into the shared memory the probe
+// has created.
+#include "probe_hook.h"
+
+#include <initializer_list>
 
 namespace {
 
-void answer_font_request(HWND top_level) {
+bool has_icon(HWND window) {
+    for (const WPARAM kind : {ICON_BIG, ICON_SMALL, ICON_SMALL2}) {
+        if (SendMessageW(window, WM_GETICON, kind, 0) != 0) {
+            return true;
+        }
+    }
+    return GetClassLongPtrW(window, GCLP_HICON) != 0 || GetClassLongPtrW(window, GCLP_HICONSM) != 0;
+}
+
+void answer_request(HWND top_level) {
     wchar_t mapping_name[96];
     wchar_t event_name[96];
-    font_report_names(GetCurrentThreadId(), mapping_name, event_name, 96);
+    inside_report_names(GetCurrentThreadId(), mapping_name, event_name, 96);
     HANDLE mapping = OpenFileMappingW(FILE_MAP_WRITE, FALSE, mapping_name);
     HANDLE done = OpenEventW(EVENT_MODIFY_STATE, FALSE, event_name);
     if (mapping && done) {
-        auto* report = static_cast<FontReport*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(FontReport)));
+        auto* report =
+            static_cast<InsideReport*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(InsideReport)));
         if (report) {
+            report->has_icon = has_icon(top_level);
             report->count = 0;
             for (HWND child = GetWindow(top_level, GW_CHILD); child && report->count < kMaxFontRecords;
                  child = GetWindow(child, GW_HWNDNEXT)) {
@@ -50,10 +64,10 @@ void answer_font_request(HWND top_level) {
 }  // namespace
 
 extern "C" __declspec(dllexport) LRESULT CALLBACK probe_get_message_hook(int code, WPARAM wparam, LPARAM lparam) {
-    static const UINT request = RegisterWindowMessageW(kFontRequestMessage);
+    static const UINT request = RegisterWindowMessageW(kInsideRequestMessage);
     const auto* message = reinterpret_cast<const MSG*>(lparam);
     if (code == HC_ACTION && wparam == PM_REMOVE && message->message == request) {
-        answer_font_request(message->hwnd);
+        answer_request(message->hwnd);
     }
     return CallNextHookEx(nullptr, code, wparam, lparam);
 }
