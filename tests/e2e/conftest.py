@@ -35,7 +35,7 @@ def _path_setting(name: str, default: Path) -> Path:
 def windows_build() -> Path:
     build = _path_setting("ZUNAVERI_WINDOWS_BUILD_DIR", REPOSITORY / "build" / "windows")
     needed = [build / "Instalador_ZunaveriDigital.exe", build / "tests" / "e2e" / "tools" / "probe.exe",
-              build / "tests" / "e2e" / "tools" / "probe_fonts.dll"]
+              build / "tests" / "e2e" / "tools" / "probe_hook.dll"]
     missing = [str(path) for path in needed if not path.exists()]
     if missing:
         pytest.fail("the windows build is incomplete (cmake --build --preset windows); missing: "

@@ -99,11 +99,13 @@ class Snapshot:
     host: dict
     highlight: tuple
     main: dict
+    main_icon: object
     main_controls: dict
     main_focus: int
     settings_at_start: list
     settings_controls_at_start: dict
     settings: dict
+    settings_icon: object
     settings_controls: dict
     settings_focus: int
     main_shot: Path
@@ -131,11 +133,13 @@ def snapshot(request, open_session) -> Snapshot:
             host=probe.host_address(),
             highlight=probe.sys_color(COLOR_HIGHLIGHT),
             main=main,
+            main_icon=main_children.get("icon"),
             main_controls={c["id"]: c for c in main_children["controls"]},
             main_focus=main_children["focus"]["focus"],
             settings_at_start=settings_at_start,
             settings_controls_at_start=settings_controls_at_start,
             settings=settings,
+            settings_icon=settings_children.get("icon"),
             settings_controls={c["id"]: c for c in settings_children["controls"]},
             settings_focus=settings_children["focus"]["focus"],
             main_shot=main_shot,
@@ -194,6 +198,7 @@ class TestMainWindowAtStart:
         assert not style & WS_MAXIMIZEBOX, "no maximize button"
         assert not style & WS_THICKFRAME, "fixed single border: not resizable"
         assert exstyle & WS_EX_APPWINDOW and not exstyle & WS_EX_TOOLWINDOW, "shown in the taskbar"
+        assert snapshot.main_icon is True, "the program's icon"
         assert main["owner"] == 0
 
     def test_centred_on_the_screen(self, snapshot):
@@ -262,6 +267,7 @@ class TestSettingsWindowAtStart:
         assert not exstyle & WS_EX_APPWINDOW
         assert style & WS_SYSMENU, "close box"
         assert not style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME)
+        assert snapshot.settings_icon is False, "no icon"
         assert settings["owner"] == 0, "shown without an owner"
 
     def test_centred_on_the_screen(self, snapshot):
