@@ -2,37 +2,7 @@
 // prefix (or Windows session), for the end-to-end tests. Every answer is one
 // line of JSON in UTF-8 on standard output.
 //
-//   probe.exe COMMAND ARG...      one command, then exit
-//   probe.exe serve               one command per line on standard input,
-//                                 fields separated by TAB characters, one
-//                                 answer line each; blanks and quotes inside
-//                                 a field are kept as they are
-//
-// Commands (HWND and PID are decimal numbers):
-//   find CAPTION                  top-level windows with exactly this caption, hidden ones too
-//   wait CAPTION TIMEOUT_MS [visible]   the same, waiting until at least one exists (and is visible)
-//   waitgone HWND TIMEOUT_MS      wait until the window no longer exists
-//   window HWND                   one window's description
-//   children HWND                 direct child controls, in Z order, with their fonts, the
-//                                 focused control, and whether HWND has an icon (fonts and
-//                                 icon are read through probe_hook.dll)
-//   focus HWND                    the focused and the active window of HWND's thread
-//   gettext HWND | settext HWND TEXT
-//   click HWND                    posts BM_CLICK
-//   mouseclick HWND               posts a left button press and release at the centre
-//   key HWND VK                   posts key down/up to the focused control of HWND's thread
-//                                 (VK: a number or tab, return, escape, space, up, down, left, right)
-//   type HWND TEXT                posts one WM_CHAR per character to HWND
-//   listitems HWND                the items of a list box
-//   msgboxes                      every visible message box (#32770) with text, buttons, icon
-//   close HWND                    posts WM_CLOSE
-//   sysclose HWND                 posts WM_SYSCOMMAND SC_CLOSE, as the close box does
-//   launch COMMAND_LINE           CreateProcessW with exactly this command line
-//   alive PID                     whether the process still runs, else its exit code
-//   waitexit PID TIMEOUT_MS       wait for the process to end
-//   hostaddr                      host name and the addresses its lookup gives, in order
-//   syscolor INDEX                a system colour (GetSysColor) as red, green, blue
-//   screen                        the screen size in pixels
+// Usage: see kUsage below (also printed when run without a command).
 #include <winsock2.h>
 #include <windows.h>
 
@@ -47,6 +17,40 @@
 namespace {
 
 // ---------------------------------------------------------------- output
+
+constexpr char kUsage[] =
+    "  probe.exe COMMAND ARG...      one command, then exit\n"
+    "  probe.exe serve               one command per line on standard input,\n"
+    "                                fields separated by TAB characters, one\n"
+    "                                answer line each; blanks and quotes inside\n"
+    "                                a field are kept as they are\n"
+    "\n"
+    "Commands (HWND and PID are decimal numbers):\n"
+    "  find CAPTION                  top-level windows with exactly this caption, hidden ones too\n"
+    "  wait CAPTION TIMEOUT_MS [visible]   the same, waiting until at least one exists (and is visible)\n"
+    "  waitgone HWND TIMEOUT_MS      wait until the window no longer exists\n"
+    "  window HWND                   one window's description\n"
+    "  children HWND                 direct child controls, in Z order, with their fonts, the\n"
+    "                                focused control, and whether HWND has an icon (fonts and\n"
+    "                                icon are read through probe_hook.dll)\n"
+    "  focus HWND                    the focused and the active window of HWND's thread\n"
+    "  gettext HWND | settext HWND TEXT\n"
+    "  click HWND                    posts BM_CLICK\n"
+    "  mouseclick HWND               posts a left button press and release at the centre\n"
+    "  key HWND VK                   posts key down/up to the focused control of HWND's thread\n"
+    "                                (VK: a number or tab, return, escape, space, up, down, left, right)\n"
+    "  type HWND TEXT                posts one WM_CHAR per character to HWND\n"
+    "  listitems HWND                the items of a list box\n"
+    "  msgboxes                      every visible message box (#32770) with text, buttons, icon\n"
+    "  close HWND                    posts WM_CLOSE\n"
+    "  sysclose HWND                 posts WM_SYSCOMMAND SC_CLOSE, as the close box does\n"
+    "  launch COMMAND_LINE           CreateProcessW with exactly this command line\n"
+    "  alive PID                     whether the process still runs, else its exit code\n"
+    "  waitexit PID TIMEOUT_MS       wait for the process to end\n"
+    "  hostaddr                      host name and the addresses its lookup gives, in order\n"
+    "  syscolor INDEX                a system colour (GetSysColor) as red, green, blue\n"
+    "  screen                        the screen size in pixels\n";
+
 
 std::string utf8(const std::wstring& text) {
     if (text.empty()) {
@@ -717,6 +721,12 @@ void become_dpi_aware() {
 
 int wmain(int argc, wchar_t** argv) {
     become_dpi_aware();
+    if (argc < 2) {
+        HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+        DWORD written = 0;
+        WriteFile(output, kUsage, sizeof kUsage - 1, &written, nullptr);
+        return 2;
+    }
     if (argc >= 2 && std::wstring(argv[1]) == L"serve") {
         return serve();
     }
