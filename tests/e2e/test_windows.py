@@ -118,12 +118,15 @@ def snapshot(request, open_session) -> Snapshot:
     with open_session(f"test_windows/windows_at_{dpi}dpi", dpi=dpi) as session:
         tool, main = start_installer_mode(session)
         probe = session.probe
+        main_focus = probe.settled_focus(main["hwnd"], probe.controls(main["hwnd"])[IPSERVIDOR]["hwnd"])
         main_children = probe.children(main["hwnd"])
         settings_at_start = tool.settings_windows()
         settings_controls_at_start = (probe.controls(settings_at_start[0]["hwnd"])
                                       if len(settings_at_start) == 1 else {})
         main_shot = session.screenshot(f"main_window_{dpi}dpi", main)
         settings = tool.open_settings()
+        settings_focus = probe.settled_focus(settings["hwnd"],
+                                             probe.controls(settings["hwnd"])[USUARIO_FTP]["hwnd"])
         settings_children = probe.children(settings["hwnd"])
         settings_shot = session.screenshot(f"settings_window_{dpi}dpi", settings)
         session.screenshot(f"desktop_{dpi}dpi")
@@ -135,13 +138,13 @@ def snapshot(request, open_session) -> Snapshot:
             main=main,
             main_icon=main_children.get("icon"),
             main_controls={c["id"]: c for c in main_children["controls"]},
-            main_focus=main_children["focus"]["focus"],
+            main_focus=main_focus,
             settings_at_start=settings_at_start,
             settings_controls_at_start=settings_controls_at_start,
             settings=settings,
             settings_icon=settings_children.get("icon"),
             settings_controls={c["id"]: c for c in settings_children["controls"]},
-            settings_focus=settings_children["focus"]["focus"],
+            settings_focus=settings_focus,
             main_shot=main_shot,
             settings_shot=settings_shot,
         )
@@ -322,7 +325,7 @@ class TestKeyboard:
         tool, main = start_installer_mode(wine)
         controls = wine.probe.controls(main["hwnd"])
         hwnd = {control_id: control["hwnd"] for control_id, control in controls.items()}
-        assert wine.probe.focus(main["hwnd"]) == hwnd[IPSERVIDOR]
+        assert wine.probe.settled_focus(main["hwnd"], hwnd[IPSERVIDOR]) == hwnd[IPSERVIDOR]
         expected = [COMMAND1_INSTALAR, COMMAND2_SAIR, TAREFA, DOWNLOAD_XAMPP, IPSERVIDOR]
         assert tab_sequence(wine.probe, main, len(expected)) == [hwnd[i] for i in expected]
 
@@ -331,7 +334,7 @@ class TestKeyboard:
         settings = tool.open_settings()
         controls = wine.probe.controls(settings["hwnd"])
         hwnd = {control_id: control["hwnd"] for control_id, control in controls.items()}
-        assert wine.probe.focus(settings["hwnd"]) == hwnd[USUARIO_FTP]
+        assert wine.probe.settled_focus(settings["hwnd"], hwnd[USUARIO_FTP]) == hwnd[USUARIO_FTP]
         expected = [SENHA_FTP, COMMAND1_ALTERAR, SERVIDOR_FTP, USUARIO_FTP]
         assert tab_sequence(wine.probe, settings, len(expected)) == [hwnd[i] for i in expected]
 
@@ -410,5 +413,6 @@ class TestSettingsWindowLife:
         controls = wine.probe.controls(reopened["hwnd"])
         assert (controls[USUARIO_FTP]["text"], controls[SENHA_FTP]["text"], controls[SERVIDOR_FTP]["text"]) == (
             DEFAULT_USER, build_settings.ftp_password, build_settings.ftp_domain)
-        assert wine.probe.focus(reopened["hwnd"]) == controls[USUARIO_FTP]["hwnd"]
+        user_field = controls[USUARIO_FTP]["hwnd"]
+        assert wine.probe.settled_focus(reopened["hwnd"], user_field) == user_field
         assert len(tool.settings_windows()) == 1

@@ -316,6 +316,16 @@ class Probe:
         """The control that has the keyboard focus in hwnd's thread (0: none)."""
         return self.checked("focus", hwnd)["focus"]["focus"]
 
+    def settled_focus(self, hwnd: int, expected: int, timeout: float = 5.0) -> int:
+        """The focused control of hwnd's thread as soon as it is `expected`, else
+        whatever it is when the timeout ends (activation can lag behind showing)."""
+        deadline = time.monotonic() + timeout
+        while True:
+            focus = self.focus(hwnd)
+            if focus == expected or time.monotonic() >= deadline:
+                return focus
+            time.sleep(0.05)
+
     def text(self, hwnd: int) -> str:
         return self.checked("gettext", hwnd)["text"]
 
