@@ -123,6 +123,10 @@ class RunningTool:
 
 
 def install_tool(session: WineSession) -> str:
+    """Puts the exe into the prefix once (a copy already running must not be overwritten)."""
+    target = session.unix_path(TOOL_FOLDER) / EXE_NAME
+    if target.exists():
+        return session.windows_path(target)
     return session.install(session.windows_build / EXE_NAME, TOOL_FOLDER)
 
 
