@@ -1,0 +1,107 @@
+"""The sample release over FTP, as the tool sees its server in the tests:
+a real pyftpdlib server on 127.0.0.1 serving public_html/instalador-zunaveri/
+with the build's default user and password, and the settings a WineSession
+needs so that the wget.exe stand-in reaches it (real GNU wget behind it).
+
+Test modules use the fixture `release_server` (import it by name)."""
+
+from __future__ import annotations
+
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+from pathlib import Path
+from typing import Optional
+
+import pytest
+
+from wine_rig import RigError, WineSession
+from zunaveri_tool import DEFAULT_USER, BuildSettings
+
+E2E = Path(__file__).resolve().parent
+FTP_SERVER = E2E / "ftp_server.py"
+WGET_HELPER = E2E / "standins" / "wget_helper.py"
+REMOTE_FOLDER = Path("public_html") / "instalador-zunaveri"
+PYTHON = "/usr/bin/python3"
+
+
+class ReleaseServer:
+    """An FTP server over a private copy of the sample release."""
+
+    def __init__(self, windows_build: Path, user: str = DEFAULT_USER, password: Optional[str] = None,
+                 throttle: int = 0):
+        self.windows_build = windows_build
+        self.user = user
+        self.password = password if password is not None else BuildSettings.of(windows_build).ftp_password
+        self.throttle = throttle
+        self.root = Path(tempfile.mkdtemp(prefix="zn-ftp-", dir="/tmp"))
+        self.folder = self.root / REMOTE_FOLDER
+        shutil.copytree(windows_build / "sample-release", self.folder)
+        self.process: Optional[subprocess.Popen] = None
+        self.port: Optional[int] = None
+        self.start()
+
+    def start(self, port: Optional[int] = None) -> None:
+        command = [PYTHON, str(FTP_SERVER), "--root", str(self.root), "--user", self.user,
+                   "--password", self.password, "--port", str(port or 0)]
+        if self.throttle:
+            command += ["--throttle", str(self.throttle)]
+        self.process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        line = self.process.stdout.readline()
+        if not line.startswith("PORT "):
+            self.process.kill()
+            raise RigError("the FTP server did not start")
+        self.port = int(line.split()[1])
+
+    def stop(self) -> None:
+        """Stops the server at once, cutting off any transfer under way."""
+        if self.process is not None and self.process.poll() is None:
+            self.process.send_signal(signal.SIGKILL)
+            self.process.wait(timeout=10)
+
+    def file(self, name: str) -> Path:
+        return self.folder / name
+
+    def publish(self, name: str, content: bytes) -> None:
+        self.file(name).write_bytes(content)
+
+    def connect(self, session: WineSession) -> None:
+        """Makes the wget.exe stand-in of this session talk to this server.
+        Call before the session's probe starts the tool (the tool passes its
+        environment to wget.exe)."""
+        session.env["ZUNAVERI_WGET_HELPER"] = str(WGET_HELPER)
+        session.env["ZUNAVERI_FTP_PORT"] = str(self.port)
+
+    def close(self) -> None:
+        self.stop()
+        shutil.rmtree(self.root, ignore_errors=True)
+
+
+@pytest.fixture
+def release_server(windows_build):
+    """The sample release served with the build's default credentials."""
+    server = ReleaseServer(windows_build)
+    yield server
+    server.close()
+
+
+def wget_calls(session: WineSession) -> list[list[str]]:
+    """The argument lists the wget.exe stand-in received, in order."""
+    import json
+
+    record = session.drive_c / "zunaveri-wget.log"
+    if not record.exists():
+        return []
+    return [json.loads(line) for line in record.read_text(encoding="utf-8").splitlines()
+            if line.startswith("[")]
+
+
+def standin_runs(session: WineSession) -> list[str]:
+    """The lines the stand-in programs recorded, in order ("start NAME ARGS", "end NAME")."""
+    record = session.drive_c / "zunaveri-standins.log"
+    if not record.exists():
+        return []
+    return [line.strip() for line in record.read_text(encoding="utf-8", errors="replace").splitlines()
+            if line.strip()]
