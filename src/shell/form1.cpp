@@ -2,6 +2,7 @@
 
 #include "services/module2.h"
 #include "shell/dpi.h"
+#include "shell/window_common.h"
 #include "shell/event_guard.h"
 #include "shell/form3.h"
 #include "shell/resource_ids.h"
@@ -60,25 +61,11 @@ Form1& Form1::instance() {
 Form1::Form1() : layout_(kControls, sizeof kControls / sizeof kControls[0]) {}
 
 void Form1::create(HINSTANCE instance) {
-    WNDCLASSEXW window_class{};
-    window_class.cbSize = sizeof window_class;
-    window_class.lpfnWndProc = &Form1::window_procedure;
-    window_class.hInstance = instance;
-    window_class.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kProgramIconId));
-    window_class.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kProgramIconId), IMAGE_ICON,
-                                                         GetSystemMetrics(SM_CXSMICON),
-                                                         GetSystemMetrics(SM_CYSMICON), 0));
-    window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    window_class.lpszClassName = kWindowClass;
-    RegisterClassExW(&window_class);
-
-    const int dpi = system_dpi();
-    const SIZE outer = outer_size_for_client(MulDiv(kClientWidthTwips, dpi, 1440),
-                                             MulDiv(kClientHeightTwips, dpi, 1440), kStyle, kExStyle, dpi);
-    const POINT corner = centred_on_screen(outer);
-    window_ = CreateWindowExW(kExStyle, kWindowClass, kCaption, kStyle, corner.x, corner.y, outer.cx, outer.cy,
-                              nullptr, nullptr, instance, this);
+    HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(kProgramIconId));
+    HICON small_icon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kProgramIconId), IMAGE_ICON,
+                                                     GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    window_ = create_centred_window(kWindowClass, &Form1::window_procedure, icon, small_icon, kCaption, kStyle,
+                                    kExStyle, kClientWidthTwips, kClientHeightTwips);
     layout_.create_controls(window_, window_dpi(window_));
     SendMessageW(control(kDownloadXampp), BM_SETCHECK, BST_CHECKED, 0);
     focus_to_restore_ = control(kIpServidor);
@@ -97,12 +84,7 @@ void Form1::load(const std::wstring& argument) {
     run_update_check();
 }
 
-std::wstring Form1::ipservidor_text() const {
-    HWND field = control(kIpServidor);
-    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(field)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(field, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
+std::wstring Form1::ipservidor_text() const { return window_text(control(kIpServidor)); }
 
 void Form1::set_ipservidor_text(const std::wstring& text) { SetWindowTextW(control(kIpServidor), text.c_str()); }
 
@@ -138,11 +120,7 @@ void Form1::set_hourglass_pointer(bool hourglass) {
     }
 }
 
-std::wstring Form1::cronometro_caption() const {
-    wchar_t text[64] = {};
-    GetWindowTextW(control(kCronometro), text, 64);
-    return text;
-}
+std::wstring Form1::cronometro_caption() const { return window_text(control(kCronometro)); }
 
 void Form1::set_cronometro_caption(const std::wstring& caption) {
     SetWindowTextW(control(kCronometro), caption.c_str());
@@ -207,14 +185,7 @@ LRESULT Form1::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
         }
         break;
     case WM_ACTIVATE:
-        if (LOWORD(wparam) == WA_INACTIVE) {
-            HWND focused = GetFocus();
-            if (focused && IsChild(window_, focused)) {
-                focus_to_restore_ = focused;
-            }
-        } else if (focus_to_restore_) {
-            SetFocus(focus_to_restore_);
-        }
+        keep_focus_across_activation(window_, wparam, focus_to_restore_);
         return 0;
     case WM_CLOSE:
         // The close box ends the program as "Sair" does: a process left with
@@ -223,13 +194,9 @@ LRESULT Form1::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
             return 0;
         }
         Command2_Click();
-    case 0x02E0: {  // WM_DPICHANGED
-        layout_.apply(HIWORD(wparam));
-        const RECT* suggested = reinterpret_cast<const RECT*>(lparam);
-        SetWindowPos(window_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    case 0x02E0:  // WM_DPICHANGED
+        follow_dpi_change(window_, layout_, wparam, lparam);
         return 0;
-    }
     case WM_DESTROY:
         layout_.release_fonts();
         PostQuitMessage(0);

@@ -2,6 +2,8 @@
 
 #include "deployment_values.h"
 #include "shell/dpi.h"
+#include "shell/window_common.h"
+#include "services/system_error_text.h"
 #include "shell/event_guard.h"
 
 namespace {
@@ -53,26 +55,10 @@ void Form3::create_hidden() {
     if (window_) {
         return;
     }
-    const HINSTANCE instance = GetModuleHandleW(nullptr);
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSEXW window_class{};
-        window_class.cbSize = sizeof window_class;
-        window_class.lpfnWndProc = &Form3::window_procedure;
-        window_class.hInstance = instance;
-        window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        window_class.lpszClassName = kWindowClass;
-        registered = RegisterClassExW(&window_class) != 0;
-    }
-    const int dpi = system_dpi();
-    const SIZE outer = outer_size_for_client(MulDiv(kClientWidthTwips, dpi, 1440),
-                                             MulDiv(kClientHeightTwips, dpi, 1440), kStyle, kExStyle, dpi);
-    const POINT corner = centred_on_screen(outer);
-    HWND created = CreateWindowExW(kExStyle, kWindowClass, kCaption, kStyle, corner.x, corner.y, outer.cx, outer.cy,
-                                   nullptr, nullptr, instance, nullptr);
+    HWND created = create_centred_window(kWindowClass, &Form3::window_procedure, nullptr, nullptr, kCaption, kStyle,
+                                         kExStyle, kClientWidthTwips, kClientHeightTwips);
     if (!created) {
-        return;
+        throw last_system_error();
     }
     window_ = created;
     layout_.create_controls(window_, window_dpi(window_));
@@ -87,10 +73,7 @@ void Form3::show() {
 
 std::wstring Form3::field_text(int id) {
     create_hidden();
-    HWND field = layout_.control(id);
-    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(field)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(field, text.data(), static_cast<int>(text.size()))));
-    return text;
+    return window_text(layout_.control(id));
 }
 
 std::wstring Form3::usuarioFTP() { return field_text(kUsuarioFtp); }
@@ -122,22 +105,11 @@ LRESULT Form3::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
         }
         break;
     case WM_ACTIVATE:
-        if (LOWORD(wparam) == WA_INACTIVE) {
-            HWND focused = GetFocus();
-            if (focused && IsChild(window_, focused)) {
-                focus_to_restore_ = focused;
-            }
-        } else if (focus_to_restore_) {
-            SetFocus(focus_to_restore_);
-        }
+        keep_focus_across_activation(window_, wparam, focus_to_restore_);
         return 0;
-    case 0x02E0: {  // WM_DPICHANGED
-        layout_.apply(HIWORD(wparam));
-        const RECT* suggested = reinterpret_cast<const RECT*>(lparam);
-        SetWindowPos(window_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    case 0x02E0:  // WM_DPICHANGED
+        follow_dpi_change(window_, layout_, wparam, lparam);
         return 0;
-    }
     case WM_NCDESTROY: {
         // Closed with the close box: the window and its typed texts are gone;
         // the next use creates it anew with the defaults.
