@@ -1,0 +1,308 @@
+"""A whole installation by the real exe under Wine: one click on "Instalar"
+against the sample release on a real FTP server, fetched by real wget, with
+the stand-ins playing the web-stack installer, its stop and start programs,
+the application package and the import script.
+
+Covers the application sequence on its own and after the web stack, the
+port edit's single application across runs, failing steps (one error line
+each, the run going on), and what the window does while a child process is
+being waited for."""
+
+from __future__ import annotations
+
+import os
+import time
+from dataclasses import dataclass
+from pathlib import Path
+
+import pytest
+
+from installation_run import (
+    APPLICATION_LINES, COMPLETION_TEXT, ERROR_PREFIX, PACKAGE_ENV_LINES, SEPARATOR, STANDIN_HTTPD_CONF,
+    STANDIN_PHP_INI, SWEPT_NAMES, WEB_STACK_LINES, InstallationRun, c_path, error_lines, error_positions,
+    expected_env, icon_hues, prepare, temp_file, wait_for_standin, without_errors,
+)
+from release_server import ReleaseServer, release_server, standin_runs, wget_calls  # noqa: F401 (fixture)
+from wine_rig import wait_until
+from zunaveri_tool import COMMAND1_INSTALAR, COMMAND2_SAIR, MAIN_CAPTION, PROGRAM_TITLE
+
+ENV_FILE = "C:\\xampp\\htdocs\\.env"
+ADDRESS_FILE = "C:\\xampp\\ip_configurado"
+PHP_INI = "C:\\xampp\\php\\php.ini"
+HTTPD_CONF = "C:\\xampp\\apache\\conf\\httpd.conf"
+PORT_MARKER = "C:\\xampp\\apache\\conf\\httpd.configurado"
+
+APPLICATION_FETCHES = ["zunaveri-digital.exe", "instalador_zunaveri.exe", "wget.exe", "zunaveri.sql",
+                       "importar_dados.bat"]
+APPLICATION_PROGRAMS = ["start zunaveri-digital.exe", "end zunaveri-digital.exe",
+                        "start importar_dados.bat sql-presente", "end importar_dados.bat"]
+XAMPP_INSTALLER = "xampp-win32-7.3.2-0-vc15-installer.exe"
+WEB_STACK_PROGRAMS = [f"start {XAMPP_INSTALLER} --mode unattended --launchapps 0", f"end {XAMPP_INSTALLER}",
+                      "start xampp_stop.exe", "end xampp_stop.exe", "start xampp_start.exe", "end xampp_start.exe"]
+WEB_STACK_LOG = WEB_STACK_LINES + [SEPARATOR] + APPLICATION_LINES
+PLACED = ("instalador_zunaveri.exe", "wget.exe")
+COMPLETION_BOX = {"caption": PROGRAM_TITLE, "text": COMPLETION_TEXT, "icon": True}
+
+
+def fetched_names(calls: list[list[str]]) -> list[str]:
+    return [call[0].rsplit("/", 1)[-1] for call in calls]
+
+
+def read(session, windows_path: str) -> bytes:
+    return c_path(session, windows_path).read_bytes()
+
+
+def assert_completion_box(box: dict) -> None:
+    assert {key: box[key] for key in COMPLETION_BOX} == COMPLETION_BOX
+    assert [(button["id"], button["text"]) for button in box["buttons"]] == [(1, "OK")]
+
+
+def assert_run_ended(run: InstallationRun) -> None:
+    """The state after every run, whatever failed."""
+    assert not run.enabled(COMMAND1_INSTALAR), '"Instalar" stays disabled after a run'
+    assert run.enabled(COMMAND2_SAIR), '"Sair" is enabled again at the end of a run'
+
+
+def assert_error_line(line: str) -> None:
+    """The prefix, then the system's description: one line, nothing around it."""
+    assert line.startswith(ERROR_PREFIX)
+    description = line[len(ERROR_PREFIX):]
+    assert description and description == description.strip(), repr(line)
+    assert "\r" not in description and "\n" not in description, repr(line)
+
+
+# --------------------------------------------------------------------------- the application alone
+
+@dataclass
+class ApplicationRun:
+    address: str
+    log: list[str]
+    box: dict
+    icon_hues: dict[str, int]
+    log_after_box: list[str]
+    instalar_enabled: bool
+    sair_enabled: bool
+    exited_by_close_box: bool
+    env: bytes
+    address_file: bytes
+    placed: dict[str, bytes]
+    served: dict[str, bytes]
+    temp_names: set[str]
+    fetched_wget: bytes
+    fetches: list[str]
+    programs: list[str]
+
+
+@pytest.fixture(scope="class")
+def application_run(open_session, windows_build) -> ApplicationRun:
+    """Check box unchecked, every file served, an address file of an earlier
+    installation in place (longer than the new one)."""
+    server = ReleaseServer(windows_build)
+    try:
+        with open_session("test_installation/application_only") as session:
+            prepare(session, server)
+            old_address = c_path(session, ADDRESS_FILE)
+            old_address.parent.mkdir(parents=True)
+            old_address.write_bytes(b"192.168.250.251\r\nendereco antigo\r\n")
+
+            run = InstallationRun(session)
+            address = "10.20.30.40"
+            log, box = run.install(checked=False, address=address)
+            shot = session.screenshot("completion_box", session.probe.window(box["hwnd"]))
+            hues = icon_hues(session, box, shot)
+            session.screenshot("desktop_with_completion_box")
+            run.dismiss(box)
+            session.screenshot("main_window_after_run", session.probe.window(run.main["hwnd"]))
+            outcome = ApplicationRun(
+                address=address, log=log, box=box, icon_hues=hues, log_after_box=run.log(),
+                instalar_enabled=run.enabled(COMMAND1_INSTALAR), sair_enabled=run.enabled(COMMAND2_SAIR),
+                exited_by_close_box=False,
+                env=read(session, ENV_FILE), address_file=read(session, ADDRESS_FILE),
+                placed={name: read(session, "C:\\xampp\\" + name) for name in PLACED},
+                served={name: server.file(name).read_bytes() for name in PLACED},
+                temp_names={path.name.lower() for path in temp_file(session, "").iterdir()},
+                fetched_wget=temp_file(session, "wget.exe").read_bytes(),
+                fetches=fetched_names(wget_calls(session)), programs=standin_runs(session))
+            run.probe.close_box(run.main["hwnd"])
+            outcome.exited_by_close_box = not run.tool.wait_exit(20)["alive"]
+            return outcome
+    finally:
+        server.close()
+
+
+class TestApplicationOnly:
+    def test_log_holds_the_nine_lines_and_no_error(self, application_run):
+        assert application_run.log == APPLICATION_LINES
+        assert application_run.log_after_box == APPLICATION_LINES
+
+    def test_completion_box_then_the_run_has_ended(self, application_run):
+        assert_completion_box(application_run.box)
+        hues = application_run.icon_hues
+        assert hues["blue"] > 256 and hues["red"] + hues["yellow"] < 10, f"not the information icon: {hues}"
+        assert not application_run.instalar_enabled
+        assert application_run.sair_enabled
+        assert application_run.exited_by_close_box, "the close box works again after the run"
+
+    def test_env_gets_the_base_url_line_and_keeps_the_rest(self, application_run):
+        # Byte for byte: the other lines (the UTF-8 comment too) as the
+        # package wrote them, every line ended by CR LF.
+        assert application_run.env == expected_env(application_run.address)
+
+    def test_address_file_is_replaced_with_the_field_text(self, application_run):
+        assert application_run.address_file == application_run.address.encode("ascii")
+
+    def test_installer_and_wget_placed_in_the_xampp_folder(self, application_run):
+        assert application_run.placed == application_run.served
+
+    def test_sweep_leaves_only_the_fetched_wget(self, application_run):
+        assert application_run.temp_names.isdisjoint(SWEPT_NAMES)
+        assert "wget.exe" in application_run.temp_names
+        assert application_run.fetched_wget == application_run.served["wget.exe"]
+
+    def test_files_fetched_and_programs_run_in_order(self, application_run):
+        assert application_run.fetches == APPLICATION_FETCHES
+        assert application_run.programs == APPLICATION_PROGRAMS
+
+
+# --------------------------------------------------------------------------- the web stack first
+
+@dataclass
+class FileState:
+    content: bytes
+    mtime_ns: int
+
+    @staticmethod
+    def of(path: Path) -> "FileState":
+        return FileState(path.read_bytes(), path.stat().st_mtime_ns)
+
+
+@dataclass
+class WebStackRuns:
+    first_log: list[str]
+    first_box: dict
+    php_ini: bytes
+    httpd_conf: FileState
+    marker: bytes
+    fbclient: bytes
+    gds32: bytes
+    served: dict[str, bytes]
+    first_programs: list[str]
+    first_fetches: list[str]
+    second_log: list[str]
+    second_php_ini: bytes
+    second_httpd_conf: FileState
+    second_programs: list[str]
+    second_fetches: list[str]
+    folders: dict[str, list[str]]
+
+
+@pytest.fixture(scope="class")
+def web_stack_runs(open_session, windows_build) -> WebStackRuns:
+    """Check box checked on a machine without C:\\xampp; then a second run
+    of a new process in the same prefix, with the port marker in place."""
+    server = ReleaseServer(windows_build)
+    try:
+        with open_session("test_installation/web_stack") as session:
+            prepare(session, server)
+            assert not c_path(session, "C:\\xampp").exists()
+
+            run = InstallationRun(session)
+            first_log, first_box = run.install(checked=True)
+            run.dismiss(first_box)
+            run.leave()
+            programs = standin_runs(session)
+            fetches = fetched_names(wget_calls(session))
+            first = dict(php_ini=read(session, PHP_INI), httpd_conf=FileState.of(c_path(session, HTTPD_CONF)),
+                         marker=read(session, PORT_MARKER),
+                         fbclient=read(session, "C:\\xampp\\apache\\bin\\fbclient.dll"),
+                         gds32=read(session, "C:\\windows\\system32\\gds32.dll"))
+
+            again = InstallationRun(session)
+            second_log, second_box = again.install(checked=True)
+            again.dismiss(second_box)
+            again.leave()
+            return WebStackRuns(
+                first_log=first_log, first_box=first_box, **first,
+                served={name: server.file(name).read_bytes() for name in
+                        ("httpd.configurado", "fbclient.dll", "gds32.dll")},
+                first_programs=programs, first_fetches=fetches,
+                second_log=second_log, second_php_ini=read(session, PHP_INI),
+                second_httpd_conf=FileState.of(c_path(session, HTTPD_CONF)),
+                second_programs=standin_runs(session)[len(programs):],
+                second_fetches=fetched_names(wget_calls(session))[len(fetches):],
+                folders={folder: sorted(path.name for path in c_path(session, folder).iterdir())
+                         for folder in ("C:\\xampp\\php", "C:\\xampp\\apache\\conf", "C:\\xampp\\htdocs")})
+    finally:
+        server.close()
+
+
+class TestWebStack:
+    def test_log_holds_web_stack_lines_separator_then_application_lines(self, web_stack_runs):
+        assert web_stack_runs.first_log == WEB_STACK_LOG
+        assert_completion_box(web_stack_runs.first_box)
+
+    def test_both_php_extensions_active(self, web_stack_runs):
+        assert web_stack_runs.php_ini == STANDIN_PHP_INI.replace(b";extension=intl", b"extension=intl").replace(
+            b";extension=interbase", b"extension=interbase")
+
+    def test_apache_moved_to_8090_once_and_marker_placed(self, web_stack_runs):
+        conf = web_stack_runs.httpd_conf.content
+        assert conf == STANDIN_HTTPD_CONF.replace(b"\r\nListen 80\r\n", b"\r\nListen 8090\r\n")
+        assert conf.count(b"Listen 8090") == 1
+        assert web_stack_runs.marker == web_stack_runs.served["httpd.configurado"]
+
+    def test_firebird_libraries_placed(self, web_stack_runs):
+        assert web_stack_runs.fbclient == web_stack_runs.served["fbclient.dll"]
+        assert web_stack_runs.gds32 == web_stack_runs.served["gds32.dll"]
+
+    def test_installer_unattended_then_stop_before_start(self, web_stack_runs):
+        assert web_stack_runs.first_programs == WEB_STACK_PROGRAMS + APPLICATION_PROGRAMS
+        assert web_stack_runs.first_fetches == [
+            "xampp-win32-7.3.2-0-VC15-installer.exe", "httpd.configurado", "fbclient.dll", "gds32.dll",
+        ] + APPLICATION_FETCHES
+
+    def test_no_temporary_file_left_beside_the_edited_files(self, web_stack_runs):
+        assert web_stack_runs.folders == {
+            "C:\\xampp\\php": ["php.ini"],
+            "C:\\xampp\\apache\\conf": ["httpd.conf", "httpd.configurado"],
+            "C:\\xampp\\htdocs": [".env", "assets", "index.php", "ultima_atualizacao.txt"],
+        }
+
+    def test_second_run_with_the_marker_leaves_httpd_conf_untouched(self, web_stack_runs):
+        assert web_stack_runs.second_log == WEB_STACK_LOG, "the skipped port block writes no line"
+        assert web_stack_runs.second_httpd_conf == web_stack_runs.httpd_conf
+        assert "httpd.configurado" not in web_stack_runs.second_fetches
+
+    def test_second_run_repeats_the_rest_harmlessly(self, web_stack_runs):
+        assert web_stack_runs.second_php_ini == web_stack_runs.php_ini
+        # The XAMPP installer and wget.exe fetched by the first run are still
+        # in the temporary folder: used again, not fetched again.
+        assert web_stack_runs.second_fetches == ["fbclient.dll", "gds32.dll"] + [
+            name for name in APPLICATION_FETCHES if name != "wget.exe"]
+        assert web_stack_runs.second_programs == WEB_STACK_PROGRAMS + APPLICATION_PROGRAMS
+
+
+def test_port_edit_applied_once_after_a_run_whose_marker_copy_failed(wine, release_server):
+    prepare(wine, release_server)
+    marker = release_server.file("httpd.configurado").read_bytes()
+    release_server.file("httpd.configurado").unlink()
+
+    run = InstallationRun(wine)
+    log, box = run.install(checked=True)
+    assert without_errors(log) == WEB_STACK_LOG
+    assert error_positions(log) == [("2. Configurando arquivos do Apache e PHP", 1)], log
+    assert_error_line(error_lines(log)[0])
+    assert not c_path(wine, PORT_MARKER).exists()
+    assert read(wine, HTTPD_CONF).count(b"Listen 8090") == 1
+    run.dismiss(box)
+    run.leave()
+
+    release_server.publish("httpd.configurado", marker)
+    again = InstallationRun(wine)
+    log, box = again.install(checked=True)
+    assert log == WEB_STACK_LOG
+    conf = read(wine, HTTPD_CONF)
+    assert conf == STANDIN_HTTPD_CONF.replace(b"\r\nListen 80\r\n", b"\r\nListen 8090\r\n")
+    assert b"809090" not in conf
+    assert read(wine, PORT_MARKER) == marker
+    again.dismiss(box)
