@@ -306,3 +306,101 @@ def test_port_edit_applied_once_after_a_run_whose_marker_copy_failed(wine, relea
     assert b"809090" not in conf
     assert read(wine, PORT_MARKER) == marker
     again.dismiss(box)
+
+
+# --------------------------------------------------------------------------- failing steps
+
+def test_empty_address_field_gives_an_address_free_line_and_an_empty_file(wine, release_server):
+    prepare(wine, release_server)
+    run = InstallationRun(wine)
+    log, box = run.install(checked=False, address="")
+    assert log == APPLICATION_LINES
+    assert read(wine, ENV_FILE) == expected_env("")
+    assert b"app.baseURL = 'http://:8090/'\r\n" in read(wine, ENV_FILE)
+    assert read(wine, ADDRESS_FILE) == b""
+
+
+class TestFailingSteps:
+    # Where the error lines stand when nothing can be fetched and there is
+    # no C:\xampp: after each fixed line, how many error lines in a row.
+    NOTHING_SERVED = {
+        "check box unchecked": (False, APPLICATION_LINES, [
+            # the .env replacement; the address file's open, write and close
+            ("3. Configurando arquivos do zunaveri", 4),
+            # the copies of the installer and of wget.exe
+            ("4. Copiando instalador para pasta do XAMPP", 2),
+        ]),
+        "check box checked": (True, WEB_STACK_LOG, [
+            # the two php.ini edits, the httpd.conf edit, the marker's copy
+            ("2. Configurando arquivos do Apache e PHP", 4),
+            # the copies of the two libraries
+            ("3. Copiando DLL's necessárias para correto funcionamento", 2),
+            ("3. Configurando arquivos do zunaveri", 4),
+            ("4. Copiando instalador para pasta do XAMPP", 2),
+        ]),
+    }
+
+    @pytest.mark.parametrize("case", NOTHING_SERVED.keys())
+    def test_no_server_and_no_xampp_gives_error_lines_where_the_steps_fail(self, wine, windows_build, case):
+        checked, fixed_lines, positions = self.NOTHING_SERVED[case]
+        server = ReleaseServer(windows_build)
+        try:
+            prepare(wine, server)
+            server.stop()  # nothing answers on its port any more
+            run = InstallationRun(wine)
+            log, box = run.install(checked=checked)
+        finally:
+            server.close()
+        assert without_errors(log) == fixed_lines
+        assert error_positions(log) == positions, log
+        for line in error_lines(log):
+            assert_error_line(line)
+        assert_completion_box(box)
+        assert_run_ended(run)
+        assert fetched_names(wget_calls(wine))[-len(APPLICATION_FETCHES):] == APPLICATION_FETCHES, \
+            "every fetch was tried"
+        assert standin_runs(wine) == [], "no program could be started, and none left a line"
+        assert not c_path(wine, "C:\\xampp").exists()
+        run.dismiss(box)
+        assert_run_ended(run)
+        wine.screenshot("main_window_after_failed_run", wine.probe.window(run.main["hwnd"]))
+
+    def test_program_that_cannot_be_started_gives_no_error_line(self, wine, release_server):
+        prepare(wine, release_server)
+        release_server.file("zunaveri-digital.exe").unlink()
+        # The application of an earlier installation, so that only the
+        # package's own step is affected; its .env saved with Unix line ends
+        # and no terminator after the last line.
+        env = c_path(wine, ENV_FILE)
+        env.parent.mkdir(parents=True)
+        env.write_bytes(b"\n".join(PACKAGE_ENV_LINES))
+
+        run = InstallationRun(wine)
+        log, box = run.install(checked=False, address="10.1.2.3")
+        assert log == APPLICATION_LINES
+        assert standin_runs(wine) == APPLICATION_PROGRAMS[2:], "the package never ran; the import did"
+        assert env.read_bytes() == expected_env("10.1.2.3"), "every line ends in CR LF, the last one too"
+        assert_completion_box(box)
+        assert_run_ended(run)
+
+    def test_undeletable_file_in_the_sweep_gives_one_error_line_and_the_run_goes_on(self, wine, release_server):
+        prepare(wine, release_server)
+        # A read-only import script left by an earlier attempt: used as it is
+        # (a non-empty copy is not fetched again), then it cannot be deleted.
+        script = temp_file(wine, "importar_dados.bat")
+        script.write_bytes(release_server.file("importar_dados.bat").read_bytes())
+        os.chmod(script, 0o444)
+
+        run = InstallationRun(wine)
+        log, box = run.install(checked=False)
+        assert without_errors(log) == APPLICATION_LINES
+        assert error_positions(log) == [("7. Limpando arquivos temporários...", 1)], log
+        assert_error_line(error_lines(log)[0])
+        assert log[-1] == ">> Zunaveri Digital instalado com sucesso <<"
+        assert_completion_box(box)
+        assert_run_ended(run)
+        assert standin_runs(wine) == APPLICATION_PROGRAMS
+        # The sweep stopped at the script: the names before it are gone, those after it stay.
+        left = {path.name.lower() for path in temp_file(wine, "").iterdir()}
+        assert "zunaveri-digital.exe" not in left
+        assert {"importar_dados.bat", "instalador_zunaveri.exe", "zunaveri.sql"} <= left
