@@ -404,3 +404,58 @@ class TestFailingSteps:
         left = {path.name.lower() for path in temp_file(wine, "").iterdir()}
         assert "zunaveri-digital.exe" not in left
         assert {"importar_dados.bat", "instalador_zunaveri.exe", "zunaveri.sql"} <= left
+
+
+# --------------------------------------------------------------------------- while a child runs
+
+PACKAGE_DELAY_MS = 6000
+
+
+def start_with_slow_package(session, server, address: str) -> InstallationRun:
+    """Starts a run in which the application package takes a few seconds,
+    and returns once the tool is waiting for it."""
+    prepare(session, server, {"ZUNAVERI_STANDIN_DELAY_MS": str(PACKAGE_DELAY_MS)})
+    run = InstallationRun(session)
+    run.set_download_xampp(False)
+    run.set_address(address)
+    run.click_instalar()
+    wait_for_standin(session, "start zunaveri-digital.exe")
+    return run
+
+
+class TestDuringARun:
+    def test_busy_state_and_close_box_ignored_while_the_package_runs(self, wine, release_server):
+        run = start_with_slow_package(wine, release_server, "10.9.8.7")
+        assert not run.enabled(COMMAND1_INSTALAR)
+        assert not run.enabled(COMMAND2_SAIR)
+        # The log is brought up to date while the tool waits.
+        wait_until(lambda: run.log() == APPLICATION_LINES[:2], 5, what="the first two lines to show")
+        wine.screenshot("main_window_busy", wine.probe.window(run.main["hwnd"]))
+
+        wine.probe.close_box(run.main["hwnd"])
+        wine.probe.close(run.main["hwnd"])
+        time.sleep(1)
+        assert "end zunaveri-digital.exe" not in standin_runs(wine), "the package was still running"
+        assert run.tool.alive()
+        assert len(run.tool.windows(MAIN_CAPTION)) == 1
+
+        # Had the two messages waited in the queue until "Sair" came back,
+        # the completion box's own loop would have handled them and ended
+        # the program.
+        box = run.wait_completion_box()
+        assert run.tool.alive()
+        assert run.log() == APPLICATION_LINES
+        assert_completion_box(box)
+        run.dismiss(box)
+        assert_run_ended(run)
+
+    def test_address_edited_while_the_package_runs_is_the_one_used(self, wine, release_server):
+        run = start_with_slow_package(wine, release_server, "10.9.8.7")
+        run.type_address("172.16.5.99")
+        assert "end zunaveri-digital.exe" not in standin_runs(wine), "edited while the package still ran"
+
+        box = run.wait_completion_box()
+        assert run.log() == APPLICATION_LINES
+        assert read(wine, ENV_FILE) == expected_env("172.16.5.99")
+        assert read(wine, ADDRESS_FILE) == b"172.16.5.99"
+        run.dismiss(box)
