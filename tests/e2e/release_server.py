@@ -7,7 +7,6 @@ Test modules use the fixture `release_server` (import it by name)."""
 
 from __future__ import annotations
 
-import os
 import shutil
 import signal
 import subprocess
@@ -96,6 +95,15 @@ def wget_calls(session: WineSession) -> list[list[str]]:
         return []
     return [json.loads(line) for line in record.read_text(encoding="utf-8").splitlines()
             if line.startswith("[")]
+
+
+def wget_command_lines(session: WineSession) -> list[str]:
+    """The raw command lines wget.exe was started with, in order."""
+    record = session.drive_c / "zunaveri-wget.log"
+    if not record.exists():
+        return []
+    return [line[len("line: "):] for line in record.read_text(encoding="utf-8").splitlines()
+            if line.startswith("line: ")]
 
 
 def standin_runs(session: WineSession) -> list[str]:

@@ -89,6 +89,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         return 2;
     }
     append_record(json_array(argv + 1, argc - 1));
+    append_record("line: " + utf8(GetCommandLineW()));
     // The tool passes exactly: the URL, "-P", the target folder.
     if (argc != 4 || std::wcsncmp(argv[1], L"ftp://", 6) != 0 || std::wcscmp(argv[2], L"-P") != 0) {
         return 2;
