@@ -11,6 +11,7 @@ being waited for."""
 from __future__ import annotations
 
 import os
+import socket
 import time
 from dataclasses import dataclass
 from pathlib import Path
@@ -343,14 +344,17 @@ class TestFailingSteps:
     @pytest.mark.parametrize("case", NOTHING_SERVED.keys())
     def test_no_server_and_no_xampp_gives_error_lines_where_the_steps_fail(self, wine, windows_build, case):
         checked, fixed_lines, positions = self.NOTHING_SERVED[case]
-        server = ReleaseServer(windows_build)
-        try:
-            prepare(wine, server)
-            server.stop()  # nothing answers on its port any more
+        # A port held but never listened on: every connection is refused,
+        # and no other test's server can take the port meanwhile.
+        with socket.socket() as unanswered:
+            unanswered.bind(("127.0.0.1", 0))
+            server = ReleaseServer(windows_build)
+            try:
+                prepare(wine, server, {"ZUNAVERI_FTP_PORT": str(unanswered.getsockname()[1])})
+            finally:
+                server.close()
             run = InstallationRun(wine)
             log, box = run.install(checked=checked)
-        finally:
-            server.close()
         assert without_errors(log) == fixed_lines
         assert error_positions(log) == positions, log
         for line in error_lines(log):
