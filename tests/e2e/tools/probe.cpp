@@ -159,12 +159,19 @@ std::wstring text_of(HWND window) {
         InternalGetWindowText(window, fallback, 1024);
         return fallback;
     }
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    DWORD_PTR copied = 0;
-    SendMessageTimeoutW(window, WM_GETTEXT, static_cast<WPARAM>(text.size()), reinterpret_cast<LPARAM>(text.data()),
-                        SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied);
-    text.resize(static_cast<std::size_t>(copied));
-    return text;
+    // The text can grow between the two messages (a clock label ticking):
+    // read into a buffer with room to spare, and again with more room when
+    // the copy filled it.
+    for (std::size_t room = static_cast<std::size_t>(length) + 64;; room *= 2) {
+        std::wstring text(room, L'\0');
+        DWORD_PTR copied = 0;
+        SendMessageTimeoutW(window, WM_GETTEXT, static_cast<WPARAM>(text.size()),
+                            reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied);
+        if (static_cast<std::size_t>(copied) + 1 < room || room > (1u << 24)) {
+            text.resize(static_cast<std::size_t>(copied));
+            return text;
+        }
+    }
 }
 
 std::wstring caption_of(HWND window) {
