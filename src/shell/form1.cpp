@@ -193,7 +193,8 @@ LRESULT Form1::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
         if (!close_allowed_) {
             return 0;
         }
-        Command2_Click();
+        Command2_Click();  // does not return
+        return 0;
     case 0x02E0:  // WM_DPICHANGED
         follow_dpi_change(window_, layout_, wparam, lparam);
         return 0;

@@ -33,7 +33,8 @@ def _path_setting(name: str, default: Path) -> Path:
 
 @pytest.fixture(scope="session")
 def windows_build() -> Path:
-    build = _path_setting("ZUNAVERI_WINDOWS_BUILD_DIR", REPOSITORY / "build" / "windows")
+    # Absolute: Wine starts the probe from each session's own folder.
+    build = _path_setting("ZUNAVERI_WINDOWS_BUILD_DIR", REPOSITORY / "build" / "windows").resolve()
     needed = [build / "Instalador_ZunaveriDigital.exe", build / "tests" / "e2e" / "tools" / "probe.exe",
               build / "tests" / "e2e" / "tools" / "probe_hook.dll"]
     missing = [str(path) for path in needed if not path.exists()]
