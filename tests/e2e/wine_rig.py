@@ -36,6 +36,11 @@ TEMPLATE_REVISION = "1"
 SCREEN_WIDTH = 1280
 SCREEN_HEIGHT = 1024
 WINE_FONTS = Path("/usr/share/wine/fonts")
+# Debian's loader of 32-bit Windows programs (package wine32:i386). A prefix
+# made while it is installed gets the 32-bit system folder (syswow64) and runs
+# both kinds of program; one made without it cannot even start 64-bit programs
+# once it is installed, so the two kinds of template are kept apart.
+WINE32_LOADER = Path("/usr/lib/wine/wine")
 # Keeps Wine from looking for Mono and Gecko (nothing can be downloaded) and
 # from writing desktop menu entries for the programs it runs.
 DLL_OVERRIDES = "mscoree,mshtml=;winemenubuilder.exe=d"
@@ -87,6 +92,11 @@ def twips_to_pixels(twips: int, dpi: int) -> int:
 def font_height(points: float, dpi: int) -> int:
     """LOGFONT height (negative: character height) of a size in points."""
     return -mul_div(round(points * 100), dpi, 7200)
+
+
+def can_run_32bit() -> bool:
+    """Whether this machine's Wine can run 32-bit Windows programs."""
+    return WINE32_LOADER.exists()
 
 
 def cmake_cache_value(build_dir: Path, name: str) -> Optional[str]:
@@ -194,7 +204,8 @@ class PrefixTemplate:
     def __init__(self, cache_dir: Path, display: Display):
         self.cache_dir = cache_dir
         version = re.sub(r"[^A-Za-z0-9.]+", "_", wine_version())
-        self.path = cache_dir / f"prefix-{version}-r{TEMPLATE_REVISION}"
+        kind = "wow64" if can_run_32bit() else "win64"
+        self.path = cache_dir / f"prefix-{version}-{kind}-r{TEMPLATE_REVISION}"
         self.ready_mark = self.path / ".e2e-ready"
         cache_dir.mkdir(parents=True, exist_ok=True)
         with open(cache_dir / "prefix.lock", "w") as lock:
