@@ -11,10 +11,17 @@ constexpr FontSpec kFontSpecs[] = {
     {825, FW_NORMAL}, {825, FW_BOLD}, {975, FW_NORMAL}, {975, FW_BOLD}, {1200, FW_NORMAL},
 };
 
-HFONT create_ms_sans_serif(const FontSpec& spec, int dpi) {
+// MS Sans Serif is a bitmap font drawn for 96 dpi: at other DPIs it only
+// comes in a few fixed sizes, so 8.25, 9.75 and 12 points collapse into one
+// and bold loses its weight. Its TrueType counterpart of the same design,
+// Microsoft Sans Serif, scales to every size; at 96 dpi the forms keep the
+// bitmap face they were drawn with.
+const wchar_t* face_for(int dpi) { return dpi == 96 ? L"MS Sans Serif" : L"Microsoft Sans Serif"; }
+
+HFONT create_sans_serif(const FontSpec& spec, int dpi) {
     return CreateFontW(font_height_for(spec.centipoints, dpi), 0, 0, 0, spec.weight, FALSE, FALSE, FALSE,
-                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                       DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif");
+                       DEFAULT_CHARSET, dpi == 96 ? OUT_DEFAULT_PRECIS : OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS,
+                       DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, face_for(dpi));
 }
 }  // namespace
 
@@ -32,7 +39,7 @@ void FormLayout::release_fonts() {
 void FormLayout::make_fonts(int dpi) {
     HFONT fresh[5];
     for (int i = 0; i < 5; ++i) {
-        fresh[i] = create_ms_sans_serif(kFontSpecs[i], dpi);
+        fresh[i] = create_sans_serif(kFontSpecs[i], dpi);
     }
     // The controls are switched to the new fonts before the old ones go.
     HFONT old[5];

@@ -13,7 +13,7 @@ from pathlib import Path
 
 import pytest
 
-from wine_rig import font_height, pixels_in, read_image, twips_to_pixels, wait_for_change, wait_until
+from wine_rig import font_height, mul_div, pixels_in, read_image, twips_to_pixels, wait_for_change, wait_until
 from zunaveri_tool import (
     COMMAND1_ALTERAR, COMMAND1_INSTALAR, COMMAND2_SAIR, CRONOMETRO, DEFAULT_USER, DOWNLOAD_XAMPP, IPSERVIDOR,
     LABEL1_RELATORIO, LABEL1_USUARIO, LABEL2_IP, LABEL2_SENHA, LABEL3_CONFIGURAR_FTP, LABEL3_SERVIDOR,
@@ -46,8 +46,15 @@ BST_CHECKED = 1
 # MulDiv: 3825 twips at 144 dpi are 382.5 pixels, rounded to 383).
 CLIENT_SIZES = {
     96: {"main": (370, 255), "settings": (369, 238)},
+    120: {"main": (463, 319), "settings": (461, 298)},
     144: {"main": (555, 383), "settings": (554, 357)},
 }
+
+# MS Sans Serif is a bitmap font for 96 dpi; elsewhere the windows ask for its
+# TrueType counterpart, which scales (Wine, lacking it, draws a metric
+# equivalent).
+def expected_face(dpi: int) -> str:
+    return "MS Sans Serif" if dpi == 96 else "Microsoft Sans Serif"
 
 
 @dataclass(frozen=True)
@@ -112,7 +119,7 @@ class Snapshot:
     settings_shot: Path
 
 
-@pytest.fixture(scope="module", params=[96, 144], ids=lambda dpi: f"{dpi}dpi")
+@pytest.fixture(scope="module", params=[96, 120, 144], ids=lambda dpi: f"{dpi}dpi")
 def snapshot(request, open_session) -> Snapshot:
     dpi = request.param
     with open_session(f"test_windows/windows_at_{dpi}dpi", dpi=dpi) as session:
@@ -173,12 +180,17 @@ def check_control(control: dict, row: ControlRow, dpi: int, text: str) -> None:
     assert control["rect"] == expected_rect, row.name
     font = control["font"]
     assert font.get("known") and font.get("set"), f"{row.name} has no font of its own: {font}"
-    assert (font["face"], font["height"], font["weight"]) == ("MS Sans Serif", font_height(row.points, dpi),
+    assert (font["face"], font["height"], font["weight"]) == (expected_face(dpi), font_height(row.points, dpi),
                                                              row.weight), row.name
     assert not font["italic"] and not font["underline"], row.name
-    # The face the font mapper really draws with: a missing font would show
-    # here as some substitute.
-    assert font.get("realized", {}).get("face") == "MS Sans Serif", f"{row.name}: {font}"
+    # The face the font mapper really draws with: at 96 dpi a missing font
+    # would show here as some substitute; elsewhere it must be a scalable one.
+    realized = font.get("realized", {})
+    if dpi == 96:
+        assert realized.get("face") == "MS Sans Serif", f"{row.name}: {font}"
+    else:
+        assert realized.get("truetype"), f"{row.name}: {font}"
+        assert realized.get("weight") == row.weight, f"{row.name}: {font}"
     assert bool(control["style"] & WS_VISIBLE) == row.visible, row.name
     assert control["enabled"], row.name
 
@@ -309,6 +321,69 @@ class TestSettingsWindowAtStart:
 
 
 # --------------------------------------------------------------------- keyboard
+
+# --------------------------------------------------------------------- scaling
+
+def text_room(control: dict, dpi: int) -> tuple[int, int]:
+    """Width and height a control's text can take on one line without being cut."""
+    width, height = control["rect"]["width"], control["rect"]["height"]
+    kind = control["class"].lower()
+    if kind == "button":
+        if control["style"] & BS_TYPEMASK == BS_AUTOCHECKBOX:
+            # The box and the gap beside it.
+            return width - mul_div(13 + 4, dpi, 96), height
+        return width - 6, height - 4  # raised edge and focus rectangle
+    if kind == "edit":
+        return width - 6, height - 4  # sunken edge and the text margins
+    return width, height
+
+
+def window_fonts(controls: dict) -> dict[int, set]:
+    """Realized character heights by requested LOGFONT height, over a window's controls."""
+    by_request: dict[int, set] = {}
+    for control in controls.values():
+        font = control["font"]
+        by_request.setdefault(abs(font["height"]), set()).add(font["realized"]["height"])
+    return by_request
+
+
+@pytest.mark.parametrize("window", ["main", "settings"])
+class TestScaling:
+    def test_no_control_text_is_cut(self, snapshot, window):
+        controls = snapshot.main_controls if window == "main" else snapshot.settings_controls
+        cut = []
+        for control in controls.values():
+            realized = control["font"]["realized"]
+            if not control["text"] or control["class"].lower() == "listbox":
+                continue
+            room_width, room_height = text_room(control, snapshot.dpi)
+            if realized["text_width"] > room_width or realized["text_height"] > room_height:
+                cut.append((control["text"], realized["text_width"], realized["text_height"], room_width,
+                            room_height))
+        assert not cut, f"texts larger than their controls at {snapshot.dpi} dpi: {cut}"
+
+    def test_a_larger_font_size_is_drawn_larger(self, snapshot, window):
+        controls = snapshot.main_controls if window == "main" else snapshot.settings_controls
+        by_request = window_fonts(controls)
+        assert all(len(heights) == 1 for heights in by_request.values()), by_request
+        drawn = [next(iter(by_request[request])) for request in sorted(by_request)]
+        assert drawn == sorted(set(drawn)), f"requested {sorted(by_request)} drawn {drawn} at {snapshot.dpi} dpi"
+
+    def test_relatorio_stands_out_from_the_small_text(self, snapshot, window):
+        if window != "main":
+            pytest.skip("the 12 pt title is in the main window")
+        title = snapshot.main_controls[LABEL1_RELATORIO]["font"]["realized"]["height"]
+        small = snapshot.main_controls[COMMAND2_SAIR]["font"]["realized"]["height"]
+        assert title >= 1.3 * small, (title, small)
+
+    def test_fonts_grow_with_the_dpi(self, snapshot, window):
+        controls = snapshot.main_controls if window == "main" else snapshot.settings_controls
+        for control in controls.values():
+            realized = control["font"]["realized"]["height"]
+            requested = abs(control["font"]["height"])
+            # Character height plus internal leading: a little more than the request.
+            assert requested < realized <= requested * 1.4 + 1, (control["text"], requested, realized)
+
 
 def tab_sequence(probe, top_level: dict, steps: int) -> list[int]:
     """The focused control after each of `steps` Tab presses."""

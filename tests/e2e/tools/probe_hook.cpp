@@ -44,6 +44,11 @@ void answer_request(HWND top_level) {
                         HGDIOBJ previous = SelectObject(dc, font);
                         record.realized = GetTextFaceW(dc, LF_FACESIZE, record.realized_face) > 0 &&
                                           GetTextMetricsW(dc, &record.metrics);
+                        wchar_t text[512] = {};
+                        const int length = GetWindowTextW(child, text, 512);
+                        if (!GetTextExtentPoint32W(dc, text, length, &record.text_extent)) {
+                            record.text_extent = SIZE{-1, -1};
+                        }
                         SelectObject(dc, previous);
                         ReleaseDC(child, dc);
                     }

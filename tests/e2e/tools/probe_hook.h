@@ -21,6 +21,7 @@ struct FontRecord {
     int realized;       // the font was selected into the control's DC
     wchar_t realized_face[LF_FACESIZE];  // what the font mapper picked
     TEXTMETRICW metrics;
+    SIZE text_extent;   // the control's text on one line in that font (GetTextExtentPoint32W)
 };
 
 struct InsideReport {
