@@ -1,6 +1,13 @@
-# One warning set for every target of ours, native and MinGW alike.
+# One warning set for every target of ours, native and MinGW alike. A
+# warning fails the build: the tree is kept warning-free, so a new one is
+# seen at once instead of scrolling past. Turn ZUNAVERI_WERROR off to try a
+# compiler the project has not been checked with.
+option(ZUNAVERI_WERROR "Treat compiler warnings as errors" ON)
 function(zunaveri_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion)
+  if(ZUNAVERI_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
 endfunction()
 
 option(ZUNAVERI_SANITIZE "Build native targets with ASan and UBSan" OFF)
