@@ -1,6 +1,8 @@
 #include "services/command_line.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <type_traits>
 
 #include "services/locations.h"
 
@@ -132,14 +134,20 @@ void append_utf8(std::string& out, std::uint32_t code_point) {
     }
 }
 
+// The value of one code unit. wchar_t is an unsigned 16-bit type on Windows
+// and a signed 32-bit one on Linux: read through the unsigned type of its
+// own width, a unit is a plain count on both, and a negative one on Linux
+// lies above U+10FFFF (and is replaced below).
+std::uint32_t code_unit(wchar_t unit) { return static_cast<std::make_unsigned_t<wchar_t>>(unit); }
+
 // UTF-8 of a wide text; wchar_t is UTF-16 on Windows and UTF-32 elsewhere.
 std::string utf8_of(std::wstring_view text) {
     constexpr std::uint32_t kReplacement = 0xFFFD;
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        std::uint32_t unit = static_cast<std::uint32_t>(text[i]);
+        std::uint32_t unit = code_unit(text[i]);
         if (unit >= 0xD800 && unit <= 0xDBFF) {
-            const std::uint32_t next = i + 1 < text.size() ? static_cast<std::uint32_t>(text[i + 1]) : 0;
+            const std::uint32_t next = i + 1 < text.size() ? code_unit(text[i + 1]) : 0;
             if (next >= 0xDC00 && next <= 0xDFFF) {
                 unit = 0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00);
                 ++i;
@@ -206,11 +214,9 @@ bool runs_batch_file(std::wstring_view line) {
         return false;
     }
     std::wstring extension = words[0].substr(words[0].size() - 4);
-    for (wchar_t& character : extension) {
-        if (character >= L'A' && character <= L'Z') {
-            character = static_cast<wchar_t>(character - L'A' + L'a');
-        }
-    }
+    std::transform(extension.begin(), extension.end(), extension.begin(), [](wchar_t character) {
+        return character >= L'A' && character <= L'Z' ? static_cast<wchar_t>(character - L'A' + L'a') : character;
+    });
     return extension == L".bat" || extension == L".cmd";
 }
 
