@@ -5,6 +5,7 @@
 // Usage: see kUsage below (also printed when run without a command).
 #include <winsock2.h>
 #include <windows.h>
+#include <psapi.h>
 
 #include "probe_hook.h"
 
@@ -49,7 +50,13 @@ constexpr char kUsage[] =
     "  waitexit PID TIMEOUT_MS       wait for the process to end\n"
     "  hostaddr                      host name and the addresses its lookup gives, in order\n"
     "  syscolor INDEX                a system colour (GetSysColor) as red, green, blue\n"
-    "  screen                        the screen size in pixels\n";
+    "  screen                        the screen size in pixels\n"
+    "  procstats HWND                what the process of a top-level window holds: handles, GDI\n"
+    "                                objects, USER objects (-1: unknown) and windows, private bytes\n"
+    "  posttimer HWND TIMER_ID COUNT CHECKBOX   posts COUNT WM_TIMER messages to HWND in batches;\n"
+    "                                after each batch a BM_SETCHECK posted to CHECKBOX (a check box of\n"
+    "                                the same thread) shows, once it takes effect, that the thread has\n"
+    "                                taken every message posted before it\n";
 
 
 std::string utf8(const std::wstring& text) {
@@ -224,6 +231,7 @@ DWORD thread_of(HWND window, DWORD* process = nullptr) {
 struct InsideView {
     bool answered = false;
     bool has_icon = false;
+    ResourceFigures resources{-1, -1};
     std::map<long long, FontRecord> fonts;
 };
 
@@ -252,6 +260,7 @@ InsideView look_inside(HWND top_level) {
         if (report) {
             view.answered = true;
             view.has_icon = report->has_icon != 0;
+            view.resources = report->resources;
             for (int i = 0; i < report->count && i < kMaxFontRecords; ++i) {
                 view.fonts[report->records[i].control] = report->records[i];
             }
@@ -530,6 +539,149 @@ std::string host_addresses() {
         .text();
 }
 
+// The handles a process holds. GetProcessHandleCount where it answers;
+// under Wine it gives 0, and the count comes from the system's handle list.
+long long handle_count(HANDLE process, DWORD pid) {
+    DWORD counted = 0;
+    if (GetProcessHandleCount(process, &counted) && counted != 0) {
+        return counted;
+    }
+    struct HandleEntry {
+        ULONG owner_pid;
+        BYTE object_type;
+        BYTE flags;
+        USHORT value;
+        PVOID object;
+        ULONG access;
+    };
+    struct HandleList {
+        ULONG count;
+        HandleEntry entries[1];
+    };
+    using QueryFn = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+    const auto query = reinterpret_cast<QueryFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    constexpr ULONG kSystemHandleInformation = 16;
+    constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+    std::vector<unsigned char> buffer(1 << 16);
+    for (int attempt = 0; query && attempt < 12; ++attempt) {
+        ULONG needed = 0;
+        const LONG status =
+            query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+        if (status == kInfoLengthMismatch) {
+            buffer.resize(buffer.size() * 2 > needed ? buffer.size() * 2 : needed + 4096);
+            continue;
+        }
+        if (status != 0) {
+            return -1;
+        }
+        const auto* list = reinterpret_cast<const HandleList*>(buffer.data());
+        long long owned = 0;
+        for (ULONG i = 0; i < list->count; ++i) {
+            if ((list->entries[i].owner_pid & 0xFFFF) == (pid & 0xFFFF) || list->entries[i].owner_pid == pid) {
+                ++owned;
+            }
+        }
+        return owned;
+    }
+    return -1;
+}
+
+BOOL CALLBACK count_window_tree(HWND window, LPARAM count) {
+    ++*reinterpret_cast<long long*>(count);
+    EnumChildWindows(window, count_window_tree, count);
+    return TRUE;
+}
+
+// The windows a process owns, its children included (USER objects where
+// GetGuiResources does not answer).
+long long window_count(DWORD pid) {
+    long long count = 0;
+    for (HWND window : top_level_windows()) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == pid) {
+            ++count;
+            long long children = 0;
+            EnumChildWindows(window, count_window_tree, reinterpret_cast<LPARAM>(&children));
+            count += children;
+        }
+    }
+    return count;
+}
+
+// What the process of a top-level window holds: kernel handles, GDI
+// objects, USER objects (or its windows), commit charge.
+std::string process_stats(HWND top_level) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(top_level, &pid);
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+    if (!process) {
+        return Json().boolean("ok", false).str("error", L"OpenProcess failed").num("code", GetLastError()).text();
+    }
+    const long long handles = handle_count(process, pid);
+    const DWORD user = GetGuiResources(process, GR_USEROBJECTS);
+    CloseHandle(process);
+    const InsideView inside = look_inside(top_level);
+    if (!inside.answered || handles < 0 || inside.resources.gdi_objects < 0 || inside.resources.private_bytes < 0) {
+        return Json().boolean("ok", false).str("error", L"process figures unavailable").text();
+    }
+    return Json()
+        .boolean("ok", true)
+        .num("pid", pid)
+        .num("handles", handles)
+        .num("gdi_objects", inside.resources.gdi_objects)
+        .num("user_objects", user != 0 ? static_cast<long long>(user) : -1)
+        .num("windows", window_count(pid))
+        .num("private_bytes", inside.resources.private_bytes)
+        .text();
+}
+
+// Posts count WM_TIMER messages, at most kTimerBatch at a time so the
+// target's queue (10,000 messages on Windows) never fills; a batch is over
+// when the check box's state, posted after it, has changed.
+std::string post_timer_ticks(HWND window, WPARAM timer_id, long long count, HWND check_box) {
+    constexpr long long kTimerBatch = 500;
+    constexpr DWORD kBatchTimeoutMs = 60000;
+    const ULONGLONG started = GetTickCount64();
+    const LRESULT original =
+        SendMessageW(check_box, BM_GETCHECK, 0, 0) == BST_CHECKED ? BST_CHECKED : BST_UNCHECKED;
+    LRESULT state = original;
+    long long posted = 0;
+    long long batches = 0;
+    while (posted < count) {
+        const long long batch = count - posted < kTimerBatch ? count - posted : kTimerBatch;
+        for (long long i = 0; i < batch; ++i) {
+            if (!PostMessageW(window, WM_TIMER, timer_id, 0)) {
+                return Json().boolean("ok", false).str("error", L"PostMessageW failed").num("code", GetLastError())
+                    .num("posted", posted).text();
+            }
+            ++posted;
+        }
+        state = state == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED;
+        PostMessageW(check_box, BM_SETCHECK, static_cast<WPARAM>(state), 0);
+        const ULONGLONG deadline = GetTickCount64() + kBatchTimeoutMs;
+        for (;;) {
+            DWORD_PTR now = 0;
+            if (SendMessageTimeoutW(check_box, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &now) &&
+                static_cast<LRESULT>(now) == state) {
+                break;
+            }
+            if (!IsWindow(window) || GetTickCount64() >= deadline) {
+                return Json().boolean("ok", false).str("error", L"the messages were not taken in time")
+                    .num("posted", posted).text();
+            }
+            Sleep(1);
+        }
+        ++batches;
+    }
+    if (state != original) {
+        SendMessageW(check_box, BM_SETCHECK, static_cast<WPARAM>(original), 0);
+    }
+    return Json().boolean("ok", true).num("posted", posted).num("batches", batches)
+        .num("elapsed_ms", static_cast<long long>(GetTickCount64() - started)).text();
+}
+
 // ---------------------------------------------------------------- commands
 
 std::string wait_for_windows(const std::wstring& caption, DWORD timeout_ms, bool visible_only) {
@@ -672,6 +824,13 @@ std::string run(const std::vector<std::wstring>& args) {
     if (command == L"screen") {
         return Json().boolean("ok", true).num("width", GetSystemMetrics(SM_CXSCREEN))
             .num("height", GetSystemMetrics(SM_CYSCREEN)).text();
+    }
+    if (command == L"procstats" && need(1)) {
+        return process_stats(arg_window(1));
+    }
+    if (command == L"posttimer" && need(4)) {
+        return post_timer_ticks(arg_window(1), static_cast<WPARAM>(_wtoi64(args[2].c_str())),
+                                _wtoi64(args[3].c_str()), arg_window(4));
     }
     if (command == L"hostaddr") {
         return host_addresses();

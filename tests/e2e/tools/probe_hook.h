@@ -24,7 +24,16 @@ struct FontRecord {
     SIZE text_extent;   // the control's text on one line in that font (GetTextExtentPoint32W)
 };
 
+// What the process holds, read from inside it where the system offers no
+// way from outside (Wine answers GetGuiResources with 0, and
+// GetProcessMemoryInfo of another process without its commit charge).
+struct ResourceFigures {
+    long long gdi_objects;    // -1: unknown
+    long long private_bytes;  // commit charge (PagefileUsage, which is PrivateUsage on Windows)
+};
+
 struct InsideReport {
+    ResourceFigures resources;
     int has_icon;  // the top-level window has an icon of its own or from its class
     int count;
     FontRecord records[kMaxFontRecords];  // one per direct child control
