@@ -387,6 +387,16 @@ class Probe:
     def wait_exit(self, pid: int, timeout: float = 10.0) -> dict:
         return self.checked("waitexit", pid, int(timeout * 1000), timeout=timeout + 10)
 
+    def process_stats(self, hwnd: int) -> dict:
+        """What the process of a top-level window holds: handles, gdi_objects, user_objects
+        (-1 where the system does not tell, as under Wine), windows, private_bytes."""
+        return self.checked("procstats", hwnd)
+
+    def post_timer_ticks(self, hwnd: int, timer_id: int, count: int, check_box: int, timeout: float = 600) -> dict:
+        """Posts count WM_TIMER messages to hwnd and returns once its thread has taken them all
+        (check_box: a check box of that thread, whose state the probe toggles to tell)."""
+        return self.checked("posttimer", hwnd, timer_id, count, check_box, timeout=timeout)
+
     def host_address(self) -> dict:
         return self.call("hostaddr")
 
