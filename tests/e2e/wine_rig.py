@@ -41,6 +41,7 @@ WINE_FONTS = Path("/usr/share/wine/fonts")
 # both kinds of program; one made without it cannot even start 64-bit programs
 # once it is installed, so the two kinds of template are kept apart.
 WINE32_LOADER = Path("/usr/lib/wine/wine")
+WINE64_LOADER = Path("/usr/lib/wine/wine64")
 # Keeps Wine from looking for Mono and Gecko (nothing can be downloaded) and
 # from writing desktop menu entries for the programs it runs.
 DLL_OVERRIDES = "mscoree,mshtml=;winemenubuilder.exe=d"
@@ -97,6 +98,22 @@ def font_height(points: float, dpi: int) -> int:
 def can_run_32bit() -> bool:
     """Whether this machine's Wine can run 32-bit Windows programs."""
     return WINE32_LOADER.exists()
+
+
+def is_64bit_program(path: Path) -> bool:
+    data = Path(path).read_bytes()[:4096]
+    header = int.from_bytes(data[0x3C:0x40], "little")
+    return data[header:header + 4] == b"PE\0\0" and data[header + 4:header + 6] == b"\x64\x86"
+
+
+def loader_for(program: Path) -> str:
+    """The Wine loader for a program. Debian's "wine" prefers the 32-bit
+    loader when it is installed, which hands a 64-bit program on to the
+    64-bit one; a 64-bit program is started by the 64-bit loader directly,
+    as on a machine without 32-bit Wine."""
+    if WINE64_LOADER.exists() and is_64bit_program(program):
+        return str(WINE64_LOADER)
+    return "wine"
 
 
 def cmake_cache_value(build_dir: Path, name: str) -> Optional[str]:
@@ -497,7 +514,8 @@ class WineSession:
     def probe(self) -> Probe:
         if self._probe is None:
             probe_exe = self.windows_build / "tests" / "e2e" / "tools" / "probe.exe"
-            self._probe = Probe(self._command(["wine", str(probe_exe), "serve"]), self.env, self.root)
+            self._probe = Probe(self._command([loader_for(probe_exe), str(probe_exe), "serve"]), self.env,
+                                self.root)
         return self._probe
 
     def launch(self, command_line: str) -> int:
