@@ -15,7 +15,8 @@ bytes (read from the outside through the probe).
   run, copy, replace) repeated in one process. The probe posts the ticks that
   bring the clock back to the mark after each reset.
 
-The figures are printed (pytest -s shows them)."""
+The figures are printed (pytest -s shows them) and saved as figures.txt
+beside the screenshots (build/native/e2e-artifacts/test_soak/<test>/)."""
 
 from __future__ import annotations
 
@@ -55,10 +56,14 @@ def figures(tool: RunningTool) -> dict:
     return {name: stats[name] for name in ("handles", "gdi_objects", "user_objects", "windows", "private_bytes")}
 
 
-def report(title: str, start: dict, end: dict, extra: str) -> None:
-    print(f"\n{title} ({extra})")
-    for name in start:
-        print(f"  {name:14} start {start[name]:>10}  end {end[name]:>10}  change {end[name] - start[name]:>+8}")
+def report(session, title: str, start: dict, end: dict, extra: str) -> None:
+    """Prints the figures (seen with pytest -s) and keeps them as figures.txt among the test's artifacts."""
+    lines = [f"{title} ({extra})"] + [
+        f"  {name:14} start {start[name]:>10}  end {end[name]:>10}  change {end[name] - start[name]:>+8}"
+        for name in start]
+    print("\n" + "\n".join(lines))
+    session.artifacts.mkdir(parents=True, exist_ok=True)
+    (session.artifacts / "figures.txt").write_text("\n".join(lines) + "\n", encoding="utf-8")
 
 
 def assert_no_growth(start: dict, end: dict) -> None:
@@ -102,7 +107,7 @@ def test_100000_ticks_at_the_mark_leak_nothing(wine, release_server, fast_tool):
     posted = probe.post_timer_ticks(main["hwnd"], TIMER1, TICKS_AT_THE_MARK, check_box)
     seconds = time.monotonic() - began
     end = figures(tool)
-    report("update mode at the mark", start, end,
+    report(wine, "update mode at the mark", start, end,
            f"{posted['posted']} ticks in {posted['batches']} batches, {seconds:.1f} s, "
            f"{posted['posted'] / seconds:.0f} checks/s")
 
@@ -146,7 +151,7 @@ def test_updates_applied_over_and_over_leak_nothing(wine, release_server, fast_t
                 ROUND_TIMEOUT, "the last update")
     seconds = time.monotonic() - began
     end = figures(tool)
-    report("updates applied over and over", start, end,
+    report(wine, "updates applied over and over", start, end,
            f"{UPDATE_ROUNDS} updates, {len(wget_calls(wine))} fetches in all, {seconds:.1f} s")
 
     runs = standin_runs(wine)
