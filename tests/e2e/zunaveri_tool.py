@@ -83,7 +83,7 @@ class RunningTool:
         assert len(found) == 1, f"expected one main window, found {found}"
         return found[0]
 
-    def wait_main_window(self, visible: bool = True, timeout: float = 20.0) -> dict:
+    def wait_main_window(self, visible: bool = True, timeout: float = 60.0) -> dict:
         return wait_until(lambda: next((w for w in self.windows(MAIN_CAPTION) if w["visible"] or not visible),
                                        None), timeout, what=f"the main window of pid {self.pid}")
 
