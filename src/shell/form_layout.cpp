@@ -18,8 +18,8 @@ constexpr FontSpec kFontSpecs[] = {
 // bitmap face they were drawn with.
 const wchar_t* face_for(int dpi) { return dpi == 96 ? L"MS Sans Serif" : L"Microsoft Sans Serif"; }
 
-HFONT create_sans_serif(const FontSpec& spec, int dpi) {
-    return CreateFontW(font_height_for(spec.centipoints, dpi), 0, 0, 0, spec.weight, FALSE, FALSE, FALSE,
+HFONT create_sans_serif(const FontSpec& entry, int dpi) {
+    return CreateFontW(font_height_for(entry.centipoints, dpi), 0, 0, 0, entry.weight, FALSE, FALSE, FALSE,
                        DEFAULT_CHARSET, dpi == 96 ? OUT_DEFAULT_PRECIS : OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS,
                        DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, face_for(dpi));
 }
@@ -60,9 +60,9 @@ void FormLayout::make_fonts(int dpi) {
 void FormLayout::create_controls(HWND parent, int dpi) {
     const HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE));
     controls_.clear();
-    for (const ControlSpec& spec : specs_) {
-        HWND control = CreateWindowExW(spec.ex_style, spec.window_class, spec.text, WS_CHILD | WS_CLIPSIBLINGS | spec.style, 0, 0, 0,
-                                       0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance,
+    for (const ControlSpec& entry : specs_) {
+        HWND control = CreateWindowExW(entry.ex_style, entry.window_class, entry.text, WS_CHILD | WS_CLIPSIBLINGS | entry.style, 0, 0, 0,
+                                       0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.id)), instance,
                                        nullptr);
         controls_.push_back(control);
     }
@@ -71,9 +71,9 @@ void FormLayout::create_controls(HWND parent, int dpi) {
 
 void FormLayout::apply(int dpi) {
     for (std::size_t i = 0; i < controls_.size(); ++i) {
-        const ControlSpec& spec = specs_[i];
-        SetWindowPos(controls_[i], nullptr, twips_to_pixels(spec.left, dpi), twips_to_pixels(spec.top, dpi),
-                     twips_to_pixels(spec.width, dpi), twips_to_pixels(spec.height, dpi),
+        const ControlSpec& entry = specs_[i];
+        SetWindowPos(controls_[i], nullptr, twips_to_pixels(entry.left, dpi), twips_to_pixels(entry.top, dpi),
+                     twips_to_pixels(entry.width, dpi), twips_to_pixels(entry.height, dpi),
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
     make_fonts(dpi);
