@@ -7,6 +7,8 @@
 // ZUNAVERI_STANDIN_DELAY_MS (environment) makes it take that long first.
 #include <windows.h>
 
+#include "record.h"
+
 #include <cwchar>
 #include <string>
 
@@ -27,27 +29,7 @@ std::wstring lower_base_name(const std::wstring& path) {
     return name;
 }
 
-std::string utf8(const std::wstring& text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size > 0 ? size - 1 : 0), '\0');
-    if (size > 1) {
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), size, nullptr, nullptr);
-    }
-    return out;
-}
-
-void append_record(const std::wstring& line) {
-    // FILE_APPEND_DATA makes each line one atomic append, even from several processes.
-    HANDLE file = CreateFileW(kRecord, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    const std::string bytes = utf8(line) + "\r\n";
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-}
+void append_record(const std::wstring& line) { append_to_record(kRecord, utf8(line) + "\r\n"); }
 
 void write_file(const std::wstring& path, const std::string& content, bool keep_existing) {
     if (keep_existing && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {

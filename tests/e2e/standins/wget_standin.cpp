@@ -5,6 +5,8 @@
 // server), waits for the helper's done-file and exits with wget's exit code.
 #include <windows.h>
 
+#include "record.h"
+
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -13,26 +15,7 @@ namespace {
 const wchar_t kRecord[] = L"C:\\zunaveri-wget.log";
 constexpr DWORD kHelperTimeoutMs = 180000;
 
-std::string utf8(const std::wstring& text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size > 0 ? size - 1 : 0), '\0');
-    if (size > 1) {
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), size, nullptr, nullptr);
-    }
-    return out;
-}
-
-void append_record(const std::string& line) {
-    HANDLE file = CreateFileW(kRecord, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    const std::string bytes = line + "\n";
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-}
+void append_record(const std::string& line) { append_to_record(kRecord, line + "\n"); }
 
 // The arguments as one JSON array of strings, for the record.
 std::string json_array(wchar_t** argv, int argc) {
