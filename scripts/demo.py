@@ -12,6 +12,7 @@ Wine desktop opens on that display, so the run can be watched."""
 
 from __future__ import annotations
 
+import contextlib
 import os
 import shutil
 import sys
@@ -22,9 +23,9 @@ REPOSITORY = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(REPOSITORY / "tests" / "e2e"))
 
 from release_server import ReleaseServer  # noqa: E402
-from wine_rig import Display, PrefixTemplate, WineSession, wait_until  # noqa: E402
+from wine_rig import Display, PrefixTemplate, WineSession, interrupt_on_sigterm, wait_until  # noqa: E402
 from zunaveri_tool import (COMMAND1_ALTERAR, COMMAND1_INSTALAR, COMMAND2_SAIR, DEFAULT_USER,  # noqa: E402
-                           MAIN_CAPTION, PROGRAM_TITLE, SENHA_FTP, SERVIDOR_FTP, TAREFA, USUARIO_FTP,
+                           PROGRAM_TITLE, SENHA_FTP, SERVIDOR_FTP, TAREFA, USUARIO_FTP,
                            RunningTool)
 
 WINDOWS_BUILD = REPOSITORY / "build" / "windows"
@@ -49,79 +50,85 @@ def say(text: str) -> None:
 
 
 def main() -> int:
+    # Everything started here is stopped on every way out: an error, Ctrl+C
+    # or SIGTERM (which ends the demo like Ctrl+C).
+    interrupt_on_sigterm()
+    with contextlib.ExitStack() as started:
+        return run_demo(started)
+
+
+def run_demo(started: contextlib.ExitStack) -> int:
     display = ExistingDisplay(os.environ["DISPLAY"]) if os.environ.get("DISPLAY") else Display()
+    started.callback(display.close)
     say(f"Tela: {display.name}" + ("" if os.environ.get("DISPLAY") else " (Xvfb privado)"))
     shutil.rmtree(ARTIFACTS, ignore_errors=True)
     ARTIFACTS.mkdir(parents=True)
     server = ReleaseServer(WINDOWS_BUILD, password=DEMO_PASSWORD)
+    started.callback(server.close)
     say(f"Servidor FTP de teste em 127.0.0.1:{server.port}, servindo {server.folder}")
     template = PrefixTemplate(REPOSITORY / "build" / "demo-cache", display)
     session = WineSession(template, display, WINDOWS_BUILD, ARTIFACTS)
-    try:
-        server.connect(session)
-        exe = session.install(WINDOWS_BUILD / "Instalador_ZunaveriDigital.exe", TOOL_FOLDER)
-        session.install(server.file("wget.exe"), TOOL_FOLDER)
-        say(f"Prefixo Wine: {session.prefix}")
-        tool = RunningTool(session, session.launch(f'"{exe}"'))
-        main_window = tool.wait_main_window(visible=True)
-        probe = session.probe
+    started.callback(session.close)
+    server.connect(session)
+    exe = session.install(WINDOWS_BUILD / "Instalador_ZunaveriDigital.exe", TOOL_FOLDER)
+    session.install(server.file("wget.exe"), TOOL_FOLDER)
+    say(f"Prefixo Wine: {session.prefix}")
+    tool = RunningTool(session, session.launch(f'"{exe}"'))
+    main_window = tool.wait_main_window(visible=True)
+    probe = session.probe
 
-        settings = tool.open_settings()
-        fields = probe.controls(settings["hwnd"])
-        probe.set_text(fields[SERVIDOR_FTP]["hwnd"], DEMO_DOMAIN)
-        probe.set_text(fields[USUARIO_FTP]["hwnd"], DEFAULT_USER)
-        probe.set_text(fields[SENHA_FTP]["hwnd"], DEMO_PASSWORD)
-        session.screenshot("configurar-ftp", probe.window(settings["hwnd"]))
-        probe.click(fields[COMMAND1_ALTERAR]["hwnd"])
-        tool.wait_settings_window(visible=False)
-        say(f"Configurar FTP: servidor {DEMO_DOMAIN}, usuário {DEFAULT_USER}, senha {DEMO_PASSWORD}")
+    settings = tool.open_settings()
+    fields = probe.controls(settings["hwnd"])
+    probe.set_text(fields[SERVIDOR_FTP]["hwnd"], DEMO_DOMAIN)
+    probe.set_text(fields[USUARIO_FTP]["hwnd"], DEFAULT_USER)
+    probe.set_text(fields[SENHA_FTP]["hwnd"], DEMO_PASSWORD)
+    session.screenshot("configurar-ftp", probe.window(settings["hwnd"]))
+    probe.click(fields[COMMAND1_ALTERAR]["hwnd"])
+    tool.wait_settings_window(visible=False)
+    say(f"Configurar FTP: servidor {DEMO_DOMAIN}, usuário {DEFAULT_USER}, senha {DEMO_PASSWORD}")
 
-        controls = probe.controls(main_window["hwnd"])
-        session.screenshot("antes", probe.window(main_window["hwnd"]))
-        probe.click(controls[COMMAND1_INSTALAR]["hwnd"])
-        say("Instalar clicado. Relatório:")
+    controls = probe.controls(main_window["hwnd"])
+    session.screenshot("antes", probe.window(main_window["hwnd"]))
+    probe.click(controls[COMMAND1_INSTALAR]["hwnd"])
+    say("Instalar clicado. Relatório:")
 
-        shown = 0
-        box = None
-        deadline = time.monotonic() + 600
-        while box is None and time.monotonic() < deadline:
-            lines = probe.list_items(controls[TAREFA]["hwnd"])
-            for line in lines[shown:]:
-                say(f"  | {line}")
-            shown = len(lines)
-            boxes = [b for b in probe.message_boxes() if b["caption"] == PROGRAM_TITLE]
-            box = boxes[0] if boxes else None
-            time.sleep(0.2)
-        if box is None:
-            say("A mensagem de conclusão não apareceu em 10 minutos.")
-            return 1
-        for line in probe.list_items(controls[TAREFA]["hwnd"])[shown:]:
+    shown = 0
+    box = None
+    deadline = time.monotonic() + 600
+    while box is None and time.monotonic() < deadline:
+        lines = probe.list_items(controls[TAREFA]["hwnd"])
+        for line in lines[shown:]:
             say(f"  | {line}")
-        session.screenshot("conclusao", probe.window(main_window["hwnd"]))
-        say(f'Mensagem "{box["caption"]}": {box["text"]}')
-        probe.click(box["buttons"][0]["hwnd"])
-        wait_until(lambda: not [b for b in probe.message_boxes() if b["caption"] == PROGRAM_TITLE], 10)
-        session.screenshot("depois", probe.window(main_window["hwnd"]))
+        shown = len(lines)
+        boxes = [b for b in probe.message_boxes() if b["caption"] == PROGRAM_TITLE]
+        box = boxes[0] if boxes else None
+        time.sleep(0.2)
+    if box is None:
+        say("A mensagem de conclusão não apareceu em 10 minutos.")
+        return 1
+    for line in probe.list_items(controls[TAREFA]["hwnd"])[shown:]:
+        say(f"  | {line}")
+    session.screenshot("conclusao", probe.window(main_window["hwnd"]))
+    say(f'Mensagem "{box["caption"]}": {box["text"]}')
+    probe.click(box["buttons"][0]["hwnd"])
+    wait_until(lambda: not [b for b in probe.message_boxes() if b["caption"] == PROGRAM_TITLE], 10)
+    session.screenshot("depois", probe.window(main_window["hwnd"]))
 
-        xampp = session.drive_c / "xampp"
-        say(f"Arquivos instalados (C:\\xampp = {xampp}):")
-        for path in sorted(xampp.rglob("*")):
-            if path.is_file():
-                say(f"  {path.relative_to(session.drive_c)}  ({path.stat().st_size} bytes)")
-        say("C:\\xampp\\htdocs\\.env:")
-        for line in (xampp / "htdocs" / ".env").read_text(encoding="utf-8", errors="replace").splitlines():
-            say(f"  {line}")
-        shutil.copytree(xampp, ARTIFACTS / "xampp")
-        say(f"Cópia de C:\\xampp e capturas de tela em {ARTIFACTS}")
+    xampp = session.drive_c / "xampp"
+    say(f"Arquivos instalados (C:\\xampp = {xampp}):")
+    for path in sorted(xampp.rglob("*")):
+        if path.is_file():
+            say(f"  {path.relative_to(session.drive_c)}  ({path.stat().st_size} bytes)")
+    say("C:\\xampp\\htdocs\\.env:")
+    for line in (xampp / "htdocs" / ".env").read_text(encoding="utf-8", errors="replace").splitlines():
+        say(f"  {line}")
+    shutil.copytree(xampp, ARTIFACTS / "xampp")
+    say(f"Cópia de C:\\xampp e capturas de tela em {ARTIFACTS}")
 
-        probe.click(controls[COMMAND2_SAIR]["hwnd"])
-        tool.wait_exit()
-        say("Sair: o instalador terminou.")
-        return 0
-    finally:
-        session.close()
-        server.close()
-        display.close()
+    probe.click(controls[COMMAND2_SAIR]["hwnd"])
+    tool.wait_exit()
+    say("Sair: o instalador terminou.")
+    return 0
 
 
 if __name__ == "__main__":

@@ -16,7 +16,7 @@ from typing import Optional
 
 import pytest
 
-from wine_rig import RigError, WineSession
+from wine_rig import RigError, WineSession, ends_with_parent
 from zunaveri_tool import DEFAULT_USER, BuildSettings
 
 E2E = Path(__file__).resolve().parent
@@ -47,7 +47,8 @@ class ReleaseServer:
                    "--password", self.password, "--port", str(port or 0)]
         if self.throttle:
             command += ["--throttle", str(self.throttle)]
-        self.process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        self.process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
+                                        preexec_fn=ends_with_parent)
         line = self.process.stdout.readline()
         if not line.startswith("PORT "):
             self.process.kill()

@@ -3,8 +3,9 @@ settings window come up with the same caption, client sizes, controls and
 fonts as the 64-bit one. Driven by the 32-bit probe of the same build, since
 the probe's hook DLL must match the bitness of the process it reads.
 
-Needs Debian's wine32:i386; without it the test is skipped and the 32-bit
-build is only compiled."""
+Needs a 32-bit Wine loader that runs (Debian's wine32:i386, on a kernel that
+executes i386 programs); without one the test is skipped with the reason and
+the 32-bit build is only compiled."""
 
 from __future__ import annotations
 
@@ -18,7 +19,7 @@ import pytest
 from test_windows import (
     CLIENT_SIZES, MAIN_CONTROLS, SETTINGS_CONTROLS, check_control, expected_text,
 )
-from wine_rig import WineSession, can_run_32bit
+from wine_rig import WineSession, can_run_32bit, why_not_32bit
 from zunaveri_tool import EXE_NAME, IPSERVIDOR, MAIN_CAPTION, SETTINGS_CAPTION, BuildSettings, start_installer_mode
 
 REPOSITORY = Path(__file__).resolve().parents[2]
@@ -36,7 +37,7 @@ def pe_machine(path: Path) -> int:
 def build32() -> Path:
     build = Path(os.environ.get("ZUNAVERI_WINDOWS32_BUILD_DIR", REPOSITORY / "build" / "windows32")).resolve()
     if not can_run_32bit():
-        pytest.skip("this Wine cannot run 32-bit programs (Debian package wine32:i386 missing)")
+        pytest.skip(why_not_32bit())
     needed = [build / EXE_NAME, build / "tests" / "e2e" / "tools" / "probe.exe",
               build / "tests" / "e2e" / "tools" / "probe_hook.dll"]
     missing = [str(path) for path in needed if not path.exists()]

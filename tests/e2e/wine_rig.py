@@ -17,6 +17,7 @@ Pieces, from the outside in:
 
 from __future__ import annotations
 
+import ctypes
 import fcntl
 import itertools
 import json
@@ -24,6 +25,7 @@ import os
 import queue
 import re
 import shutil
+import signal
 import subprocess
 import tempfile
 import threading
@@ -36,10 +38,11 @@ TEMPLATE_REVISION = "1"
 SCREEN_WIDTH = 1280
 SCREEN_HEIGHT = 1024
 WINE_FONTS = Path("/usr/share/wine/fonts")
-# Debian's loader of 32-bit Windows programs (package wine32:i386). A prefix
-# made while it is installed gets the 32-bit system folder (syswow64) and runs
-# both kinds of program; one made without it cannot even start 64-bit programs
-# once it is installed, so the two kinds of template are kept apart.
+# Debian's loaders: the 32-bit one (package wine32:i386) and the 64-bit one.
+# The "wine" wrapper and Wine's tools (wineboot, regedit...) prefer the
+# 32-bit loader whenever its file is executable, yet some kernels cannot run
+# 32-bit programs at all ("Exec format error"): the rig never goes through
+# the wrapper, and finds out what runs by running it.
 WINE32_LOADER = Path("/usr/lib/wine/wine")
 WINE64_LOADER = Path("/usr/lib/wine/wine64")
 # Keeps Wine from looking for Mono and Gecko (nothing can be downloaded) and
@@ -95,9 +98,42 @@ def font_height(points: float, dpi: int) -> int:
     return -mul_div(round(points * 100), dpi, 7200)
 
 
+_loader_answers: dict[Path, Optional[str]] = {}
+
+
+def loader_version(loader: Path) -> Optional[str]:
+    """What ``LOADER --version`` prints when the loader runs on this machine, else None.
+    Asked once per process."""
+    if loader not in _loader_answers:
+        try:
+            done = subprocess.run([str(loader), "--version"], capture_output=True, text=True, timeout=60,
+                                  env=dict(os.environ, WINEDEBUG="-all"))
+            answer = done.stdout.strip() if done.returncode == 0 and done.stdout.strip() else None
+        except (OSError, subprocess.TimeoutExpired):
+            answer = None
+        _loader_answers[loader] = answer
+    return _loader_answers[loader]
+
+
 def can_run_32bit() -> bool:
-    """Whether this machine's Wine can run 32-bit Windows programs."""
-    return WINE32_LOADER.exists()
+    """Whether this machine's Wine can run 32-bit Windows programs: its 32-bit
+    loader is there and runs."""
+    return loader_version(WINE32_LOADER) is not None
+
+
+def why_not_32bit() -> str:
+    if not WINE32_LOADER.exists():
+        return f"this Wine cannot run 32-bit programs: {WINE32_LOADER} is missing (Debian package wine32:i386)"
+    return f"this Wine cannot run 32-bit programs: {WINE32_LOADER} is installed but does not run on this kernel"
+
+
+def wine_tool_loader() -> str:
+    """The loader for Wine's own tools and 64-bit programs: the 64-bit one, when it runs."""
+    if loader_version(WINE64_LOADER) is not None:
+        return str(WINE64_LOADER)
+    if can_run_32bit():
+        return str(WINE32_LOADER)
+    raise RigError(f"no Wine loader runs here ({WINE64_LOADER} --version and {WINE32_LOADER} --version failed)")
 
 
 def is_64bit_program(path: Path) -> bool:
@@ -107,13 +143,13 @@ def is_64bit_program(path: Path) -> bool:
 
 
 def loader_for(program: Path) -> str:
-    """The Wine loader for a program. Debian's "wine" prefers the 32-bit
-    loader when it is installed, which hands a 64-bit program on to the
-    64-bit one; a 64-bit program is started by the 64-bit loader directly,
-    as on a machine without 32-bit Wine."""
-    if WINE64_LOADER.exists() and is_64bit_program(program):
-        return str(WINE64_LOADER)
-    return "wine"
+    """The Wine loader that runs this program: the 32-bit one for a 32-bit
+    program (which must be able to run), the 64-bit one otherwise."""
+    if Path(program).exists() and not is_64bit_program(program):
+        if not can_run_32bit():
+            raise RigError(f"cannot start the 32-bit program {program}: {why_not_32bit()}")
+        return str(WINE32_LOADER)
+    return wine_tool_loader()
 
 
 def cmake_cache_value(build_dir: Path, name: str) -> Optional[str]:
@@ -128,6 +164,29 @@ def cmake_cache_value(build_dir: Path, name: str) -> Optional[str]:
     return None
 
 
+# --------------------------------------------------------------------- ending
+
+_PR_SET_PDEATHSIG = 1
+
+
+def ends_with_parent() -> None:
+    """preexec_fn for helpers the rig starts (Xvfb, the FTP server): the kernel
+    sends them SIGTERM when the Python process that started them dies, however
+    it dies, so none outlives a killed test run or demo."""
+    libc = ctypes.CDLL(None, use_errno=True)
+    libc.prctl(_PR_SET_PDEATHSIG, signal.SIGTERM, 0, 0, 0)
+
+
+def interrupt_on_sigterm() -> None:
+    """Makes SIGTERM end the program like Ctrl+C, so every finally block and
+    fixture teardown runs and stops what the program started."""
+    def interrupt(signum, frame):
+        signal.signal(signal.SIGTERM, signal.SIG_DFL)
+        raise KeyboardInterrupt(f"signal {signum}")
+
+    signal.signal(signal.SIGTERM, interrupt)
+
+
 # --------------------------------------------------------------------- display
 
 class Display:
@@ -138,7 +197,8 @@ class Display:
         self.process = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{width}x{height}x24",
              "-nolisten", "tcp", "-noreset"],
-            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            preexec_fn=ends_with_parent)
         os.close(write_end)
         try:
             number = b""
@@ -195,7 +255,10 @@ def set_registry_value(prefix: Path, hive_file: str, key: str, name: str, value:
 # --------------------------------------------------------------------- template
 
 def wine_version() -> str:
-    return subprocess.run(["wine", "--version"], capture_output=True, text=True, check=True).stdout.strip()
+    version = loader_version(Path(wine_tool_loader()))
+    if version is None:
+        raise RigError("the Wine loader stopped answering --version")
+    return version
 
 
 TEMPLATE_SETTINGS = r"""REGEDIT4
@@ -243,7 +306,7 @@ class PrefixTemplate:
                            stderr=subprocess.DEVNULL)
 
         try:
-            run("wineboot", "-i")
+            run(wine_tool_loader(), "wineboot", "-i")
             run("wineserver", "-w")
             # Wine's own fonts (MS Sans Serif, Marlett for the title-bar
             # buttons...) are installed by Debian but not found by this Wine
@@ -257,7 +320,7 @@ class PrefixTemplate:
             settings = work / "settings.reg"
             settings.write_text(TEMPLATE_SETTINGS.format(width=SCREEN_WIDTH, height=SCREEN_HEIGHT),
                                 encoding="ascii")
-            run("wine", "regedit", "/S", str(settings))
+            run(wine_tool_loader(), "regedit", "/S", str(settings))
             run("wineserver", "-w")
             (staging / ".e2e-ready").write_text(wine_version() + "\n")
             staging.rename(self.path)
@@ -454,11 +517,15 @@ class WineSession:
         self.desktop = f"zn-e2e-{os.getpid()}-{next(_session_numbers)}"
         self._probe: Optional[Probe] = None
         self._processes: list[subprocess.Popen] = []
-        subprocess.run(["cp", "-a", str(template.path), str(self.prefix)], check=True)
-        set_registry_value(self.prefix, "user.reg", r"Software\\Wine\\Explorer", "Desktop", f'"{self.desktop}"')
-        set_registry_value(self.prefix, "user.reg", r"Software\\Wine\\Explorer\\Desktops", self.desktop,
-                           f'"{SCREEN_WIDTH}x{SCREEN_HEIGHT}"')
-        set_registry_value(self.prefix, "user.reg", r"Control Panel\\Desktop", "LogPixels", f"dword:{dpi:08x}")
+        try:
+            subprocess.run(["cp", "-a", str(template.path), str(self.prefix)], check=True)
+            set_registry_value(self.prefix, "user.reg", r"Software\\Wine\\Explorer", "Desktop", f'"{self.desktop}"')
+            set_registry_value(self.prefix, "user.reg", r"Software\\Wine\\Explorer\\Desktops", self.desktop,
+                               f'"{SCREEN_WIDTH}x{SCREEN_HEIGHT}"')
+            set_registry_value(self.prefix, "user.reg", r"Control Panel\\Desktop", "LogPixels", f"dword:{dpi:08x}")
+        except BaseException:
+            shutil.rmtree(self.root, ignore_errors=True)
+            raise
         self.env = dict(os.environ, WINEPREFIX=str(self.prefix), WINEDEBUG="-all", TMPDIR=str(self.tmp),
                         DISPLAY=display.name, WINEDLLOVERRIDES=DLL_OVERRIDES)
 
@@ -502,11 +569,13 @@ class WineSession:
         return ["unshare", "--net", "--uts", "sh", "-c",
                 'hostname zunaveri-e2e-sem-rede && exec "$@"', "sh"] + args
 
-    def wine(self, *args: str, **popen_options) -> subprocess.Popen:
-        """Starts ``wine ARGS...`` in this session (Wine quotes the arguments itself)."""
+    def wine(self, program: str, *args: str, **popen_options) -> subprocess.Popen:
+        """Starts PROGRAM ARGS... under Wine in this session (Wine quotes the
+        arguments itself); PROGRAM is a Unix path or a C:\\ path of the prefix."""
         options = dict(stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, cwd=self.root)
         options.update(popen_options)
-        process = subprocess.Popen(self._command(["wine", *args]), env=self.env, **options)
+        local = self.unix_path(program) if re.match(r"^[cC]:", program) else Path(program)
+        process = subprocess.Popen(self._command([loader_for(local), program, *args]), env=self.env, **options)
         self._processes.append(process)
         return process
 
