@@ -111,7 +111,8 @@ def run_demo(started: contextlib.ExitStack) -> int:
     session.screenshot("conclusao", probe.window(main_window["hwnd"]))
     say(f'Mensagem "{box["caption"]}": {box["text"]}')
     probe.click(box["buttons"][0]["hwnd"])
-    wait_until(lambda: not [b for b in probe.message_boxes() if b["caption"] == PROGRAM_TITLE], 10)
+    wait_until(lambda: not [b for b in probe.message_boxes() if b["caption"] == PROGRAM_TITLE], 10,
+               what="the completion message box to close")
     session.screenshot("depois", probe.window(main_window["hwnd"]))
 
     xampp = session.drive_c / "xampp"

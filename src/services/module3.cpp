@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "services/command_line.h"
+#include "services/process_start_retry.h"
 #include "services/wait_deadline.h"
 #include "shell/message_loop.h"
 
@@ -76,6 +77,16 @@ void dispatch_pending_messages(HeldQuit& quit) {
     }
 }
 
+// Lets `milliseconds` pass with the program's windows still handling their events.
+void pause_handling_messages(DWORD milliseconds, HeldQuit& quit) {
+    const ULONGLONG end = GetTickCount64() + milliseconds;
+    for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+        dispatch_pending_messages(quit);
+        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    }
+    dispatch_pending_messages(quit);
+}
+
 bool start_process(const std::wstring& command_line, bool show_window, ProcessHandles& process) {
     std::wstring application;
     std::wstring line;
@@ -97,13 +108,29 @@ bool start_process(const std::wstring& command_line, bool show_window, ProcessHa
                           nullptr, FALSE, 0, nullptr, nullptr, &startup, &process.info) != FALSE;
 }
 
+// A start that fails for a passing reason (a scanner holding a fresh
+// download, a loaded system) is tried once more after a short pause.
+bool start_process_once_more_if_passing(const std::wstring& command_line, bool show_window,
+                                        ProcessHandles& process, HeldQuit& quit) {
+    if (start_process(command_line, show_window, process)) {
+        return true;
+    }
+    if (!worth_a_second_start(GetLastError())) {
+        return false;
+    }
+    pause_handling_messages(kSecondStartPauseMs, quit);
+    process.info = PROCESS_INFORMATION{};
+    return start_process(command_line, show_window, process);
+}
+
 std::optional<std::uint32_t> run(const std::wstring& command_line, std::int32_t time_limit, bool show_window) {
     const std::optional<WaitDeadline> wait = wait_deadline(start_second(seconds_since_midnight()), time_limit);
     if (!wait) {
         return std::nullopt;
     }
+    HeldQuit quit;
     ProcessHandles process;
-    if (!start_process(command_line, show_window, process)) {
+    if (!start_process_once_more_if_passing(command_line, show_window, process, quit)) {
         return std::nullopt;
     }
     if (process.info.hProcess == nullptr) {
@@ -111,7 +138,6 @@ std::optional<std::uint32_t> run(const std::wstring& command_line, std::int32_t 
         return std::nullopt;
     }
 
-    HeldQuit quit;
     const bool limited = time_limit != 0;
     for (;;) {
         const bool ended = WaitForSingleObject(process.info.hProcess, 0) == WAIT_OBJECT_0;

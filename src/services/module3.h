@@ -11,8 +11,10 @@
 // returns when the process has ended or, with a `time_limit` above 0, when
 // that many seconds have passed (the process then runs on by itself). 0
 // means no limit. Window events are dispatched while it waits, so handlers,
-// and nested calls from them, run inside the wait. Every failure of its
-// own (no such program, a deadline that overflows) ends the call silently.
+// and nested calls from them, run inside the wait. A start that fails for a
+// passing reason is tried once more after a short pause
+// (services/process_start_retry.h). Every failure of its own (no such
+// program, a deadline that overflows) ends the call silently.
 void executar_e_aguardar(const std::wstring& command_line, const std::int32_t& time_limit, const bool& show_window);
 
 // The same run, telling how it ended: the process's exit code, or nothing

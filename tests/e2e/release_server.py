@@ -16,7 +16,7 @@ from typing import Optional
 
 import pytest
 
-from wine_rig import RigError, WineSession, ends_with_parent
+from wine_rig import RigError, WineSession, ends_with_parent, read_line
 from zunaveri_tool import DEFAULT_USER, BuildSettings
 
 E2E = Path(__file__).resolve().parent
@@ -47,12 +47,16 @@ class ReleaseServer:
                    "--password", self.password, "--port", str(port or 0)]
         if self.throttle:
             command += ["--throttle", str(self.throttle)]
-        self.process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
+        self.process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                                         preexec_fn=ends_with_parent)
-        line = self.process.stdout.readline()
-        if not line.startswith("PORT "):
+        try:
+            line = read_line(self.process.stdout, 60, "the FTP server to tell its port").decode()
+            if not line.startswith("PORT "):
+                raise RigError("the FTP server did not start")
+        except BaseException:
             self.process.kill()
-            raise RigError("the FTP server did not start")
+            self.process.wait()
+            raise
         self.port = int(line.split()[1])
 
     def stop(self) -> None:

@@ -24,6 +24,7 @@ import json
 import os
 import queue
 import re
+import select
 import shutil
 import signal
 import subprocess
@@ -80,6 +81,22 @@ def wait_for_change(read: Callable[[], object], old: object, timeout: float, wha
 
     wait_until(changed, timeout, interval=0.05, what=what)
     return box[-1]
+
+
+def read_line(stream, timeout: float, what: str) -> bytes:
+    """One line from a child's pipe, waiting at most timeout seconds for it."""
+    fd = stream if isinstance(stream, int) else stream.fileno()
+    deadline = time.monotonic() + timeout
+    line = b""
+    while not line.endswith(b"\n"):
+        left = deadline - time.monotonic()
+        if left <= 0 or not select.select([fd], [], [], left)[0]:
+            raise TimeoutError(f"timed out after {timeout:.1f} s waiting for {what}")
+        chunk = os.read(fd, 1)
+        if not chunk:
+            break
+        line += chunk
+    return line
 
 
 def mul_div(value: int, numerator: int, denominator: int) -> int:
@@ -201,16 +218,15 @@ class Display:
             preexec_fn=ends_with_parent)
         os.close(write_end)
         try:
-            number = b""
-            with os.fdopen(read_end, "rb") as pipe:
-                while not number.endswith(b"\n"):
-                    chunk = pipe.read(1)
-                    if not chunk:
-                        raise RigError("Xvfb ended before it told its display number")
-                    number += chunk
+            number = read_line(read_end, 60, "Xvfb to tell its display number")
+            if not number.strip():
+                raise RigError("Xvfb ended before it told its display number")
         except BaseException:
             self.process.kill()
+            self.process.wait()
             raise
+        finally:
+            os.close(read_end)
         self.name = f":{int(number)}"
 
     def close(self) -> None:
@@ -326,7 +342,7 @@ class PrefixTemplate:
             staging.rename(self.path)
         finally:
             subprocess.run(["wineserver", "-k"], env=env, stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL)
+                           stderr=subprocess.DEVNULL, timeout=60)
             shutil.rmtree(work, ignore_errors=True)
             shutil.rmtree(staging, ignore_errors=True)
 
@@ -518,7 +534,7 @@ class WineSession:
         self._probe: Optional[Probe] = None
         self._processes: list[subprocess.Popen] = []
         try:
-            subprocess.run(["cp", "-a", str(template.path), str(self.prefix)], check=True)
+            subprocess.run(["cp", "-a", str(template.path), str(self.prefix)], check=True, timeout=300)
             set_registry_value(self.prefix, "user.reg", r"Software\\Wine\\Explorer", "Desktop", f'"{self.desktop}"')
             set_registry_value(self.prefix, "user.reg", r"Software\\Wine\\Explorer\\Desktops", self.desktop,
                                f'"{SCREEN_WIDTH}x{SCREEN_HEIGHT}"')
@@ -594,7 +610,7 @@ class WineSession:
     # Screenshots ------------------------------------------------------------------
     def desktop_window_id(self) -> str:
         tree = subprocess.run(["xwininfo", "-root", "-tree"], env=self.env, capture_output=True, text=True,
-                              check=True).stdout
+                              timeout=60, check=True).stdout
         match = re.search(rf'^\s*(0x[0-9a-f]+) "{re.escape(self.desktop)} - Wine desktop"', tree, re.M)
         if not match:
             raise RigError(f"no X window for the desktop {self.desktop}")
@@ -640,7 +656,8 @@ class WineSession:
 
 def read_image(path: Path) -> tuple[int, int, bytes]:
     """Width, height and RGB bytes of an image (through ImageMagick's PPM output)."""
-    data = subprocess.run(["convert", str(path), "-depth", "8", "ppm:-"], capture_output=True, check=True).stdout
+    data = subprocess.run(["convert", str(path), "-depth", "8", "ppm:-"], capture_output=True, check=True,
+                          timeout=60).stdout
     fields = []
     position = 0
     while len(fields) < 4:
