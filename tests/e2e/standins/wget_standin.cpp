@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "record.h"
+#include "../tools/start_under_load.h"
 
 #include <cstdio>
 #include <cwchar>
@@ -92,11 +93,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const std::wstring command =
         L"\"" + helper + L"\" \"" + argv[1] + L"\" \"" + wide(target) + L"\" \"" + wide(done) + L"\"";
     std::wstring writable = command;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
+    if (!start_under_load(writable.data(), &process)) {
         append_record("helper did not start");
         return 3;
     }

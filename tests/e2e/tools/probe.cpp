@@ -8,6 +8,7 @@
 #include <psapi.h>
 
 #include "probe_hook.h"
+#include "start_under_load.h"
 
 #include <cstdio>
 #include <cwchar>
@@ -474,11 +475,8 @@ LPARAM key_lparam(UINT key, bool up) {
 std::string launch(const std::wstring& command_line) {
     std::vector<wchar_t> writable(command_line.begin(), command_line.end());
     writable.push_back(L'\0');
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
+    if (!start_under_load(writable.data(), &process)) {
         return Json().boolean("ok", false).str("error", L"CreateProcessW failed").num("code", GetLastError()).text();
     }
     CloseHandle(process.hThread);
