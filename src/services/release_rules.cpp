@@ -1,0 +1,60 @@
+#include "services/release_rules.h"
+
+#include <algorithm>
+
+#include "services/locations.h"
+
+namespace {
+
+bool starts_with_ignoring_case(const std::wstring& text, const std::wstring& prefix) {
+    if (text.size() < prefix.size()) {
+        return false;
+    }
+    return std::equal(prefix.begin(), prefix.end(), text.begin(), [](wchar_t a, wchar_t b) {
+        const auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c; };
+        return lower(a) == lower(b);
+    });
+}
+
+std::wstring quoted(const std::wstring& name) { return L"\"" + name + L"\""; }
+
+}  // namespace
+
+std::vector<std::wstring> fetched_files_used_by(const std::wstring& command_or_source) {
+    // Every form of the temporary folder is the same folder.
+    if (!starts_with_ignoring_case(command_or_source, locations::kTempFolderLower)) {
+        return {};
+    }
+    const std::wstring rest = command_or_source.substr(locations::kTempFolderLower.size());
+    const std::wstring name = rest.substr(0, rest.find(L' '));
+    if (name == locations::kImportScriptName) {
+        return {locations::kDatabaseStructureName, name};
+    }
+    return {name};
+}
+
+std::vector<std::string> manifest_known_names() {
+    std::vector<std::string> names;
+    for (const std::wstring& name : locations::kRemoteFileSet) {
+        names.emplace_back(name.begin(), name.end());  // the names are ASCII
+    }
+    return names;
+}
+
+std::wstring release_fault_description(ReleaseFault fault, const std::wstring& remote_name) {
+    switch (fault) {
+    case ReleaseFault::ManifestRejected:
+        return L"O manifesto da versão está ausente ou sua assinatura é inválida; " + quoted(remote_name) +
+               L" não foi usado";
+    case ReleaseFault::NotListed:
+        return L"O arquivo " + quoted(remote_name) + L" não consta do manifesto da versão e não foi usado";
+    case ReleaseFault::Missing:
+        return L"O arquivo " + quoted(remote_name) + L" não foi baixado e não foi usado";
+    case ReleaseFault::Differs:
+        return L"O arquivo " + quoted(remote_name) + L" difere do manifesto da versão e não foi usado";
+    case ReleaseFault::OlderSerial:
+        return L"A versão do servidor é mais antiga que a já aplicada neste computador; " + quoted(remote_name) +
+               L" não foi usado";
+    }
+    return L"Falha na verificação de " + quoted(remote_name);
+}
