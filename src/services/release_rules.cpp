@@ -41,20 +41,26 @@ std::vector<std::string> manifest_known_names() {
     return names;
 }
 
-std::wstring release_fault_description(ReleaseFault fault, const std::wstring& remote_name) {
+std::wstring release_fault_description(ReleaseFault fault, const std::wstring& remote_name,
+                                       const std::wstring& detail) {
+    std::wstring reason;
     switch (fault) {
     case ReleaseFault::ManifestRejected:
-        return L"O manifesto da versão está ausente ou sua assinatura é inválida; " + quoted(remote_name) +
-               L" não foi usado";
+        reason = L"manifesto da versão ausente ou com assinatura inválida";
+        break;
     case ReleaseFault::NotListed:
-        return L"O arquivo " + quoted(remote_name) + L" não consta do manifesto da versão e não foi usado";
+        reason = L"não consta do manifesto da versão";
+        break;
     case ReleaseFault::Missing:
-        return L"O arquivo " + quoted(remote_name) + L" não foi baixado e não foi usado";
+        reason = L"não foi baixado";
+        break;
     case ReleaseFault::Differs:
-        return L"O arquivo " + quoted(remote_name) + L" difere do manifesto da versão e não foi usado";
+        reason = L"difere do manifesto da versão";
+        break;
     case ReleaseFault::OlderSerial:
-        return L"A versão do servidor é mais antiga que a já aplicada neste computador; " + quoted(remote_name) +
-               L" não foi usado";
+        reason = L"a versão do servidor é mais antiga que a já aplicada neste computador";
+        break;
     }
-    return L"Falha na verificação de " + quoted(remote_name);
+    return L"O arquivo " + quoted(remote_name) + L" não foi usado: " + reason +
+           (detail.empty() ? std::wstring() : L" (" + detail + L")");
 }

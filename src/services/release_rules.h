@@ -32,5 +32,7 @@ enum class ReleaseFault {
 };
 
 // What the step's error line says after its prefix: names the file and
-// tells a bad manifest apart from a file that differs from it.
-std::wstring release_fault_description(ReleaseFault fault, const std::wstring& remote_name);
+// tells a bad manifest apart from a file that differs from it; `detail`
+// (may be empty) says more, such as which check the manifest failed.
+std::wstring release_fault_description(ReleaseFault fault, const std::wstring& remote_name,
+                                       const std::wstring& detail);
