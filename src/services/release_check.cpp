@@ -127,9 +127,14 @@ HeldFile ReleaseCheck::verify_one(const std::wstring& remote_name, const Fetch& 
             }
         }
         if (attempt == 2) {
+            if (present) {
+                // Best effort: a refused copy is not left for anything to pick up.
+                DeleteFileW(temporary_copy(kTempFolderTitle, remote_name).c_str());
+            }
             refuse_release_file(present ? ReleaseFault::Differs : ReleaseFault::Missing, remote_name);
         }
-        // Most often a leftover of an earlier release: fetch it afresh.
+        // Most often a leftover of an earlier release: fetch it afresh. A
+        // copy this check fetched itself is not fetched a second time.
         if (present) {
             delete_file(temporary_copy(kTempFolderTitle, remote_name));
         }

@@ -43,9 +43,9 @@ public:
     void load(const Fetch& fetch);
 
     // Checks each fetched file against its manifest line. A copy that is
-    // missing or differs is deleted and fetched once more; still wrong, the
-    // check throws (refuse_release_file). The files come back held, so
-    // they stay as checked while the step uses them.
+    // missing or differs is deleted and fetched once more; still wrong, it
+    // is deleted and the check throws (refuse_release_file). The files come
+    // back held, so they stay as checked while the step uses them.
     std::vector<HeldFile> verify(const std::vector<std::wstring>& remote_names, const Fetch& fetch) const;
 
     const std::optional<ReleaseManifest>& manifest() const { return verdict_.manifest; }
