@@ -103,6 +103,7 @@ void ReleaseCheck::load(const Fetch& fetch) {
 
 std::vector<HeldFile> ReleaseCheck::verify(const std::vector<std::wstring>& remote_names, const Fetch& fetch) const {
     std::vector<HeldFile> held;
+    held.reserve(remote_names.size());
     for (const std::wstring& name : remote_names) {
         held.push_back(verify_one(name, fetch));
     }

@@ -16,7 +16,7 @@
 using Sha256Digest = std::array<std::uint8_t, 32>;
 
 // A manifest larger than this is refused unread.
-inline constexpr std::size_t kMaxManifestBytes = 64 * 1024;
+inline constexpr std::size_t kMaxManifestBytes = std::size_t{64} * 1024;
 
 struct ReleaseManifest {
     std::uint64_t serial = 0;

@@ -34,10 +34,10 @@ std::vector<std::wstring> fetched_files_used_by(const std::wstring& command_or_s
 }
 
 std::vector<std::string> manifest_known_names() {
-    std::vector<std::string> names;
-    for (const std::wstring& name : locations::kRemoteFileSet) {
-        names.emplace_back(name.begin(), name.end());  // the names are ASCII
-    }
+    std::vector<std::string> names(locations::kRemoteFileSet.size());
+    // The names are ASCII.
+    std::transform(locations::kRemoteFileSet.begin(), locations::kRemoteFileSet.end(), names.begin(),
+                   [](const std::wstring& name) { return std::string(name.begin(), name.end()); });
     return names;
 }
 
