@@ -8,16 +8,23 @@ starts the FTP server, types its settings into the FTP settings window,
 clicks "Instalar", prints the log lines as the window shows them, dismisses
 the completion box, prints where the installed files are, saves screenshots
 under artifacts/demo/ and stops everything it started. With DISPLAY set the
-Wine desktop opens on that display, so the run can be watched."""
+Wine desktop opens on that display, so the run can be watched.
+
+With --assinado it runs the build that checks signed releases
+(build/windows-signed, a throwaway key) against the signed sample release,
+then changes one byte of the package on the server and runs a second
+installation, which refuses the package and never runs it."""
 
 from __future__ import annotations
 
 import contextlib
 import os
 import shutil
+import subprocess
 import sys
 import time
 from pathlib import Path
+from typing import Optional
 
 REPOSITORY = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(REPOSITORY / "tests" / "e2e"))
@@ -25,11 +32,12 @@ sys.path.insert(0, str(REPOSITORY / "tests" / "e2e"))
 from release_server import ReleaseServer  # noqa: E402
 from wine_rig import Display, PrefixTemplate, WineSession, interrupt_on_sigterm, wait_until  # noqa: E402
 from zunaveri_tool import (COMMAND1_ALTERAR, COMMAND1_INSTALAR, COMMAND2_SAIR, DEFAULT_USER,  # noqa: E402
-                           PROGRAM_TITLE, SENHA_FTP, SERVIDOR_FTP, TAREFA, USUARIO_FTP,
+                           DOWNLOAD_XAMPP, PROGRAM_TITLE, SENHA_FTP, SERVIDOR_FTP, TAREFA, USUARIO_FTP,
                            RunningTool)
 
-WINDOWS_BUILD = REPOSITORY / "build" / "windows"
-ARTIFACTS = REPOSITORY / "artifacts" / "demo"
+SIGNED = "--assinado" in sys.argv[1:]
+WINDOWS_BUILD = REPOSITORY / "build" / ("windows-signed" if SIGNED else "windows")
+ARTIFACTS = REPOSITORY / "artifacts" / ("demo-assinado" if SIGNED else "demo")
 TOOL_FOLDER = "C:\\Zunaveri"
 DEMO_DOMAIN = "demo.zunaveri.invalid"
 DEMO_PASSWORD = "senha-demo1"
@@ -77,6 +85,35 @@ def run_demo(started: contextlib.ExitStack) -> int:
     main_window = tool.wait_main_window(visible=True)
     probe = session.probe
 
+    type_ftp_settings(session, tool)
+
+    if SIGNED:
+        show_signed_release(server)
+    if install_and_show_log(session, probe, main_window, "conclusao") is None:
+        return 1
+
+    xampp = session.drive_c / "xampp"
+    say(f"Arquivos instalados (C:\\xampp = {xampp}):")
+    for path in sorted(xampp.rglob("*")):
+        if path.is_file():
+            say(f"  {path.relative_to(session.drive_c)}  ({path.stat().st_size} bytes)")
+    say("C:\\xampp\\htdocs\\.env:")
+    for line in (xampp / "htdocs" / ".env").read_text(encoding="utf-8", errors="replace").splitlines():
+        say(f"  {line}")
+    shutil.copytree(xampp, ARTIFACTS / "xampp")
+    say(f"Cópia de C:\\xampp e capturas de tela em {ARTIFACTS}")
+
+    probe.click(probe.controls(main_window["hwnd"])[COMMAND2_SAIR]["hwnd"])
+    tool.wait_exit()
+    say("Sair: o instalador terminou.")
+    if SIGNED:
+        return show_tampered_package_refused(session, server, exe)
+    return 0
+
+
+def type_ftp_settings(session: WineSession, tool: RunningTool) -> None:
+    """Types the demo server's settings into " Configurar FTP" and closes it with "Alterar"."""
+    probe = session.probe
     settings = tool.open_settings()
     fields = probe.controls(settings["hwnd"])
     probe.set_text(fields[SERVIDOR_FTP]["hwnd"], DEMO_DOMAIN)
@@ -87,8 +124,13 @@ def run_demo(started: contextlib.ExitStack) -> int:
     tool.wait_settings_window(visible=False)
     say(f"Configurar FTP: servidor {DEMO_DOMAIN}, usuário {DEFAULT_USER}, senha {DEMO_PASSWORD}")
 
+
+def install_and_show_log(session: WineSession, probe, main_window: dict, shot: str) -> Optional[dict]:
+    """Clicks "Instalar", prints the log lines as the window shows them and dismisses the
+    completion box; screenshots before, at the box and after."""
     controls = probe.controls(main_window["hwnd"])
-    session.screenshot("antes", probe.window(main_window["hwnd"]))
+    first = shot == "conclusao"
+    session.screenshot("antes" if first else f"antes-{shot}", probe.window(main_window["hwnd"]))
     probe.click(controls[COMMAND1_INSTALAR]["hwnd"])
     say("Instalar clicado. Relatório:")
 
@@ -105,31 +147,60 @@ def run_demo(started: contextlib.ExitStack) -> int:
         time.sleep(0.2)
     if box is None:
         say("A mensagem de conclusão não apareceu em 10 minutos.")
-        return 1
+        return None
     for line in probe.list_items(controls[TAREFA]["hwnd"])[shown:]:
         say(f"  | {line}")
-    session.screenshot("conclusao", probe.window(main_window["hwnd"]))
+    session.screenshot(shot, probe.window(main_window["hwnd"]))
     say(f'Mensagem "{box["caption"]}": {box["text"]}')
     probe.click(box["buttons"][0]["hwnd"])
     wait_until(lambda: not [b for b in probe.message_boxes() if b["caption"] == PROGRAM_TITLE], 10,
                what="the completion message box to close")
-    session.screenshot("depois", probe.window(main_window["hwnd"]))
+    session.screenshot("depois" if first else f"depois-{shot}", probe.window(main_window["hwnd"]))
+    return box
 
-    xampp = session.drive_c / "xampp"
-    say(f"Arquivos instalados (C:\\xampp = {xampp}):")
-    for path in sorted(xampp.rglob("*")):
-        if path.is_file():
-            say(f"  {path.relative_to(session.drive_c)}  ({path.stat().st_size} bytes)")
-    say("C:\\xampp\\htdocs\\.env:")
-    for line in (xampp / "htdocs" / ".env").read_text(encoding="utf-8", errors="replace").splitlines():
+
+def show_signed_release(server: ReleaseServer) -> None:
+    say("Versão assinada no servidor, manifesto_zunaveri.txt:")
+    for line in server.file("manifesto_zunaveri.txt").read_text(encoding="ascii").splitlines():
         say(f"  {line}")
-    shutil.copytree(xampp, ARTIFACTS / "xampp")
-    say(f"Cópia de C:\\xampp e capturas de tela em {ARTIFACTS}")
+    say(f"manifesto_zunaveri.sig: {server.file('manifesto_zunaveri.sig').stat().st_size} bytes (DER)")
+    check = subprocess.run([str(REPOSITORY / "scripts" / "release"), "check", "--build", str(WINDOWS_BUILD),
+                            str(server.folder)], capture_output=True, text=True)
+    say(f"scripts/release check (código de saída {check.returncode}):")
+    for line in check.stdout.splitlines():
+        say(f"  {line}")
 
-    probe.click(controls[COMMAND2_SAIR]["hwnd"])
+
+def standin_lines(session: WineSession) -> list[str]:
+    record = session.drive_c / "zunaveri-standins.log"
+    return record.read_text(encoding="utf-8").splitlines() if record.exists() else []
+
+
+def show_tampered_package_refused(session: WineSession, server: ReleaseServer, exe: str) -> int:
+    package = server.file("zunaveri-digital.exe")
+    data = bytearray(package.read_bytes())
+    data[-1] ^= 0x01
+    package.write_bytes(bytes(data))
+    say("")
+    say("Pacote adulterado: um byte de zunaveri-digital.exe mudado no servidor, manifesto intacto.")
+    ran_before = len(standin_lines(session))
+    tool = RunningTool(session, session.launch(f'"{exe}"'))
+    main_window = tool.wait_main_window(visible=True)
+    probe = session.probe
+    type_ftp_settings(session, tool)
+    checkbox = probe.controls(main_window["hwnd"])[DOWNLOAD_XAMPP]
+    if checkbox["checked"]:
+        probe.click(checkbox["hwnd"])
+    say("Segunda instalação, sem XAMPP:")
+    if install_and_show_log(session, probe, main_window, "pacote-adulterado") is None:
+        return 1
+    ran = standin_lines(session)[ran_before:]
+    say("Programas baixados que rodaram nessa instalação: " + (", ".join(ran) if ran else "nenhum"))
+    refused = not any("zunaveri-digital.exe" in line for line in ran)
+    say("O pacote adulterado " + ("não rodou." if refused else "RODOU: falha!"))
+    probe.click(probe.controls(main_window["hwnd"])[COMMAND2_SAIR]["hwnd"])
     tool.wait_exit()
-    say("Sair: o instalador terminou.")
-    return 0
+    return 0 if refused else 1
 
 
 if __name__ == "__main__":

@@ -14,6 +14,7 @@ void Form1::Command1_Click() {
         action_step([this] { set_command1_enabled(false); }),
         action_step([this] { set_command2_enabled(false); }),
         action_step([this] { tarefa_clear(); }),
+        action_step([this] { load_release_manifest(); }),
         condition_step([this] { return download_xampp_value() == 1; }, "application"),
         log_step(*this, L"1. Baixando XAMPP..."),
         fetch_step(*this, kXamppInstallerName),

@@ -17,14 +17,20 @@ Step fetch_step(Form1& form, std::wstring remote_name) {
     return action_step([&form, remote_name = std::move(remote_name)] { form.Download(remote_name); });
 }
 
+// A program or a source in the temporary folder is a fetched file: with
+// signed releases it is checked against the manifest first and held
+// unchanged while it runs or is copied.
 Step run_step(std::wstring command_line) {
     return action_step([command_line = std::move(command_line)] {
+        const std::vector<HeldFile> checked = Form1::instance().check_release_files(command_line);
         executar_e_aguardar(command_line, kNoTimeLimit, kHiddenWindow);
+        Form1::instance().release_program_ran(command_line);
     });
 }
 
 Step copy_step(std::wstring source, std::wstring target) {
     return action_step([source = std::move(source), target = std::move(target)] {
+        const std::vector<HeldFile> checked = Form1::instance().check_release_files(source);
         copy_file_replacing(source, target);
     });
 }

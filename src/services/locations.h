@@ -54,6 +54,11 @@ inline const std::array<std::wstring, 10> kRemoteFileSet = {
     kUpdaterName,        kWgetName,          kDatabaseStructureName,  kImportScriptName,  kUpdateMarkerName,
 };
 
+// Signed releases: the manifest and its signature, fetched from the same
+// remote folder as the files they list.
+inline const std::wstring kReleaseManifestName = L"manifesto_zunaveri.txt";
+inline const std::wstring kReleaseSignatureName = L"manifesto_zunaveri.sig";
+
 // Temporary-folder names that are never fetched.
 inline const std::wstring kUpdateExecutableName = L"zunaveri-digital-atualizacao.exe";
 inline const std::wstring kUpdateDescriptionName = L"atualizacao_zunaveri.xml";
@@ -96,6 +101,8 @@ inline const std::wstring kHttpdConf = L"c:\\xampp\\apache\\conf\\httpd.conf";
 inline const std::wstring kPortMarkerTest = L"C:\\xampp\\apache\\conf\\httpd.configurado";
 inline const std::wstring kEnvFile = L"C:\\xampp\\htdocs\\.env";
 inline const std::wstring kAddressFile = L"c:\\xampp\\ip_configurado";
+// Signed releases: the highest release serial applied on this PC.
+inline const std::wstring kAppliedSerialFile = L"c:\\xampp\\serie_zunaveri";
 inline const std::wstring kInstalledUpdateMarker = L"C:\\xampp\\htdocs\\ultima_atualizacao.txt";
 inline const std::wstring kLogo = L"c:\\xampp\\htdocs\\assets\\img\\brand\\logo.png";
 inline const std::wstring kSavedLogo = L"c:\\xampp\\logo.png";

@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "services/release_check.h"
 #include "services/text_replacement.h"
 #include "shell/form_layout.h"
 
@@ -35,6 +36,12 @@ public:
     void set_command1_enabled(bool enabled);
     void set_command2_enabled(bool enabled);
     void set_hourglass_pointer(bool hourglass);
+    // Signed releases (nothing happens in a build without a release key):
+    // the fetched files a run or a copy from the temporary folder needs,
+    // checked and held for the step; and the release recorded as applied
+    // once its application package has run.
+    std::vector<HeldFile> check_release_files(const std::wstring& command_or_source);
+    void release_program_ran(const std::wstring& command_line);
     std::wstring cronometro_caption() const;
     void set_cronometro_caption(const std::wstring& caption);
     void enable_timer1();
@@ -57,6 +64,11 @@ private:
     void run_update_check();
     void log_step_failure(const std::wstring& description);
     void avancar_cronometro();
+    // Signed releases: the manifest fetched and verified at the start of an
+    // installation run, and everything a due update needs checked before
+    // it changes anything.
+    void load_release_manifest();
+    void check_update_release();
 
     HWND control(int id) const { return layout_.control(id); }
     LRESULT handle_message(UINT message, WPARAM wparam, LPARAM lparam);
@@ -68,4 +80,5 @@ private:
     bool hourglass_ = false;
     bool close_allowed_ = true;
     bool check_in_progress_ = false;
+    ReleaseCheck release_;
 };

@@ -1,6 +1,7 @@
 // The support operations as the main window offers them to its procedures.
 #include "services/fetcher.h"
 #include "services/file_helpers.h"
+#include "services/release_check.h"
 #include "services/temp_sweep.h"
 #include "services/text_file_edit.h"
 #include "shell/form1.h"
@@ -21,4 +22,9 @@ void Form1::substituir_texto(const std::wstring& path, const std::wstring& searc
     replace_text_in_file(path, search, replacement, rule);
 }
 
-void Form1::limpar_temporarios() { sweep_temporary_files(); }
+void Form1::limpar_temporarios() {
+    sweep_temporary_files();
+    if (signed_releases_enabled()) {
+        sweep_release_manifest();
+    }
+}

@@ -17,6 +17,8 @@ void Form1::verificar_atualizacao() {
     if (!update_due(minute_boundaries(fetched, installed))) {
         return;
     }
+    // Signed releases: a refusal ends the check here, before anything changes.
+    check_update_release();
     if (file_present(kLeftoverUpdateExecutable)) {
         delete_file(kLeftoverUpdateExecutable);
     }

@@ -6,6 +6,7 @@ Settings come from the environment (ctest sets them):
   ZUNAVERI_WINDOWS_BUILD_DIR  the MinGW build (exe and test programs); default build/windows
   ZUNAVERI_E2E_ARTIFACTS      where screenshots go; default build/native/e2e-artifacts
   ZUNAVERI_E2E_CACHE          where the prefix template is kept; default build/native/e2e-cache
+  ZUNAVERI_SIGNED_BUILD_DIR   the MinGW build that checks signed releases; default build/windows-signed
 """
 
 from __future__ import annotations
@@ -16,6 +17,7 @@ import re
 import subprocess
 import sys
 from pathlib import Path
+from typing import Optional
 
 import pytest
 
@@ -44,6 +46,22 @@ def windows_build() -> Path:
     missing = [str(path) for path in needed if not path.exists()]
     if missing:
         pytest.fail("the windows build is incomplete (cmake --build --preset windows); missing: "
+                    + ", ".join(missing))
+    return build
+
+
+@pytest.fixture(scope="session")
+def signed_build() -> Path:
+    """The build with a throwaway release key (windows-signed preset); its tests skip when it is absent."""
+    build = _path_setting("ZUNAVERI_SIGNED_BUILD_DIR", REPOSITORY / "build" / "windows-signed").resolve()
+    needed = [build / "Instalador_ZunaveriDigital.exe", build / "fast-ticks" / "Instalador_ZunaveriDigital.exe",
+              build / "verificar_versao.exe", build / "release-key" / "chave_privada.pem",
+              build / "sample-release" / "manifesto_zunaveri.sig", build / "tests" / "e2e" / "tools" / "probe.exe"]
+    if not build.is_dir():
+        pytest.skip(f"no build checking signed releases at {build} (cmake --preset windows-signed)")
+    missing = [str(path) for path in needed if not path.exists()]
+    if missing:
+        pytest.fail("the windows-signed build is incomplete (cmake --build --preset windows-signed); missing: "
                     + ", ".join(missing))
     return build
 
@@ -78,12 +96,13 @@ def _artifact_folder(root: Path, node) -> Path:
 @pytest.fixture(scope="session")
 def open_session(display, prefix_template, windows_build, artifacts_root):
     """Context manager factory: open_session(test node or artifact folder name, dpi=96,
-    isolated_network=False) gives a WineSession that is closed at the end of the block."""
+    isolated_network=False, build=None) gives a WineSession that is closed at the end of the
+    block; build picks another MinGW build than the windows one."""
 
     @contextlib.contextmanager
-    def opener(node, dpi: int = 96, isolated_network: bool = False):
-        session = WineSession(prefix_template, display, windows_build, _artifact_folder(artifacts_root, node),
-                              dpi=dpi, isolated_network=isolated_network)
+    def opener(node, dpi: int = 96, isolated_network: bool = False, build: Optional[Path] = None):
+        session = WineSession(prefix_template, display, build or windows_build,
+                              _artifact_folder(artifacts_root, node), dpi=dpi, isolated_network=isolated_network)
         try:
             yield session
         finally:

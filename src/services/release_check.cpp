@@ -1,0 +1,185 @@
+#include "services/release_check.h"
+
+#include "release_key.h"
+#include "services/file_helpers.h"
+#include "services/locations.h"
+#include "services/system_error_text.h"
+
+using namespace locations;
+
+namespace {
+
+// TRUST_E_BAD_DIGEST: the number every refused file carries.
+constexpr std::uint32_t kReleaseRefused = 0x80096010u;
+// A DER P-256 signature has at most 72 bytes.
+constexpr std::size_t kMaxSignatureBytes = 256;
+
+enum class ReadOutcome { Read, Absent, TooLarge };
+
+// Reads a small file whole; a file over `limit` bytes is not read.
+ReadOutcome read_small_file(const std::wstring& path, std::size_t limit, std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return ReadOutcome::Absent;
+    }
+    HeldFile hold(file);
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(file, &size)) {
+        return ReadOutcome::Absent;
+    }
+    if (static_cast<std::uint64_t>(size.QuadPart) > limit) {
+        return ReadOutcome::TooLarge;
+    }
+    bytes.assign(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    if (!bytes.empty() && (!ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+                           read != bytes.size())) {
+        return ReadOutcome::Absent;
+    }
+    return ReadOutcome::Read;
+}
+
+ManifestVerdict rejected(std::wstring problem) { return ManifestVerdict{std::nullopt, std::move(problem)}; }
+
+std::string ascii_name(const std::wstring& name) { return std::string(name.begin(), name.end()); }
+
+}  // namespace
+
+bool signed_releases_enabled() { return kReleasePublicKey[0] != '\0'; }
+
+ManifestVerdict verify_manifest_files(const std::wstring& manifest_path, const std::wstring& signature_path,
+                                      const char* key_text) {
+    const std::optional<P256PublicPoint> key = decode_public_key_text(key_text);
+    if (!key) {
+        return rejected(L"chave da versão inválida neste programa");
+    }
+    std::string manifest_bytes;
+    switch (read_small_file(manifest_path, kMaxManifestBytes, manifest_bytes)) {
+    case ReadOutcome::Absent:
+        return rejected(L"manifesto ausente");
+    case ReadOutcome::TooLarge:
+        return rejected(L"manifesto maior que 64 KiB");
+    case ReadOutcome::Read:
+        break;
+    }
+    std::string signature_bytes;
+    switch (read_small_file(signature_path, kMaxSignatureBytes, signature_bytes)) {
+    case ReadOutcome::Absent:
+        return rejected(L"assinatura ausente");
+    case ReadOutcome::TooLarge:
+        return rejected(L"assinatura inválida");
+    case ReadOutcome::Read:
+        break;
+    }
+    const std::optional<P256Signature> signature = decode_der_signature(
+        reinterpret_cast<const std::uint8_t*>(signature_bytes.data()), signature_bytes.size());
+    if (!signature || !p256_signature_valid(manifest_bytes, *signature, *key)) {
+        return rejected(L"assinatura inválida");
+    }
+    // Only signed text is parsed.
+    ManifestParse parsed = parse_release_manifest(manifest_bytes, manifest_known_names());
+    if (!parsed.manifest) {
+        return rejected(L"manifesto recusado, linha " + std::to_wstring(parsed.line) + L": " +
+                        manifest_fault_text(parsed.fault));
+    }
+    return ManifestVerdict{std::move(parsed.manifest), std::wstring()};
+}
+
+void refuse_release_file(ReleaseFault fault, const std::wstring& remote_name, const std::wstring& detail) {
+    // Every refusal of a fetched file, in either run mode, passes here.
+    throw OperationError(kReleaseRefused, release_fault_description(fault, remote_name, detail));
+}
+
+void ReleaseCheck::load(const Fetch& fetch) {
+    verdict_ = rejected(L"manifesto não baixado");
+    // A leftover of an earlier release must not stand in for this one's.
+    sweep_release_manifest();
+    fetch(kReleaseManifestName);
+    fetch(kReleaseSignatureName);
+    verdict_ = verify_manifest_files(temporary_copy(kTempFolderLower, kReleaseManifestName),
+                                     temporary_copy(kTempFolderLower, kReleaseSignatureName), kReleasePublicKey);
+}
+
+std::vector<HeldFile> ReleaseCheck::verify(const std::vector<std::wstring>& remote_names, const Fetch& fetch) const {
+    std::vector<HeldFile> held;
+    held.reserve(remote_names.size());
+    for (const std::wstring& name : remote_names) {
+        held.push_back(verify_one(name, fetch));
+    }
+    return held;
+}
+
+HeldFile ReleaseCheck::verify_one(const std::wstring& remote_name, const Fetch& fetch) const {
+    if (!verdict_.manifest) {
+        refuse_release_file(ReleaseFault::ManifestRejected, remote_name, verdict_.problem);
+    }
+    const auto listed = verdict_.manifest->files.find(ascii_name(remote_name));
+    if (listed == verdict_.manifest->files.end()) {
+        refuse_release_file(ReleaseFault::NotListed, remote_name);
+    }
+    const std::wstring copy = temporary_copy(kTempFolderLower, remote_name);
+    for (int attempt = 1;; ++attempt) {
+        const bool present = file_present(copy);
+        if (present) {
+            HeldFile hold;
+            if (sha256_of_file(copy, hold) == listed->second) {
+                return hold;
+            }
+        }
+        if (attempt == 2) {
+            if (present) {
+                // Best effort: a refused copy is not left for anything to pick up.
+                DeleteFileW(temporary_copy(kTempFolderTitle, remote_name).c_str());
+            }
+            refuse_release_file(present ? ReleaseFault::Differs : ReleaseFault::Missing, remote_name);
+        }
+        // Most often a leftover of an earlier release: fetch it afresh. A
+        // copy this check fetched itself is not fetched a second time.
+        if (present) {
+            delete_file(temporary_copy(kTempFolderTitle, remote_name));
+        }
+        fetch(remote_name);
+    }
+}
+
+void sweep_release_manifest() {
+    for (const std::wstring* name : {&kReleaseManifestName, &kReleaseSignatureName}) {
+        const std::wstring copy = temporary_copy(kTempFolderLower, *name);
+        if (file_present(copy)) {
+            delete_file(copy);
+        }
+    }
+}
+
+std::optional<std::uint64_t> read_applied_serial() {
+    std::string text;
+    if (read_small_file(kAppliedSerialFile, 64, text) != ReadOutcome::Read) {
+        return std::nullopt;
+    }
+    return parse_serial_number(text);
+}
+
+void record_applied_serial(std::uint64_t serial) {
+    const std::optional<std::uint64_t> recorded = read_applied_serial();
+    if (recorded && *recorded >= serial) {
+        return;
+    }
+    const std::wstring fresh = kAppliedSerialFile + L".novo";
+    const std::string text = std::to_string(serial);
+    HANDLE file = CreateFileW(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        throw last_system_error();
+    }
+    DWORD written = 0;
+    const bool complete = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                          written == text.size() && FlushFileBuffers(file);
+    const DWORD error = GetLastError();
+    CloseHandle(file);
+    if (!complete || !MoveFileExW(fresh.c_str(), kAppliedSerialFile.c_str(),
+                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const DWORD failure = complete ? GetLastError() : error;
+        DeleteFileW(fresh.c_str());
+        throw system_error(failure);
+    }
+}

@@ -1,0 +1,70 @@
+// Signed releases: what one installation run or one due update trusts.
+// At its start the manifest and its signature are fetched afresh and
+// verified against the build's key; every fetched file is then checked
+// against its manifest line right before a step runs, copies or uses it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "services/operation_error.h"
+#include "services/release_manifest.h"
+#include "services/release_rules.h"
+#include "services/release_verifier.h"
+
+// Whether this build checks releases (its release key is set).
+bool signed_releases_enabled();
+
+// A manifest read from two files and checked against a key text: the
+// manifest when the signature verifies and the text is sound, otherwise
+// what is wrong, in Portuguese.
+struct ManifestVerdict {
+    std::optional<ReleaseManifest> manifest;
+    std::wstring problem;
+};
+ManifestVerdict verify_manifest_files(const std::wstring& manifest_path, const std::wstring& signature_path,
+                                      const char* key_text);
+
+// The one place where a refusal becomes an error: the description the
+// step's error line shows, with the number every refusal carries.
+[[noreturn]] void refuse_release_file(ReleaseFault fault, const std::wstring& remote_name,
+                                      const std::wstring& detail = std::wstring());
+
+class ReleaseCheck {
+public:
+    using Fetch = std::function<void(const std::wstring& remote_name)>;
+
+    // Deletes leftover copies of the manifest and its signature, fetches
+    // both and verifies them. A rejected manifest is kept as such, not
+    // thrown: each step that would use a fetched file then fails on its own.
+    void load(const Fetch& fetch);
+
+    // Checks each fetched file against its manifest line. A copy that is
+    // missing or differs is deleted and fetched once more; still wrong, it
+    // is deleted and the check throws (refuse_release_file). The files come
+    // back held, so they stay as checked while the step uses them.
+    std::vector<HeldFile> verify(const std::vector<std::wstring>& remote_names, const Fetch& fetch) const;
+
+    const std::optional<ReleaseManifest>& manifest() const { return verdict_.manifest; }
+    // Why the manifest was rejected.
+    const std::wstring& problem() const { return verdict_.problem; }
+
+private:
+    HeldFile verify_one(const std::wstring& remote_name, const Fetch& fetch) const;
+
+    ManifestVerdict verdict_{std::nullopt, L"manifesto ainda não verificado"};
+};
+
+// Deletes the temporary copies of the manifest and its signature, when
+// present; a failure throws, as the sweep does.
+void sweep_release_manifest();
+
+// The highest serial this PC has applied, from its file beside the address
+// file; nothing when the file is absent or does not hold a serial.
+std::optional<std::uint64_t> read_applied_serial();
+// Records `serial` unless a higher one is recorded already; the file is
+// replaced whole, never left half-written. A failure throws.
+void record_applied_serial(std::uint64_t serial);

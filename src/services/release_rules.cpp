@@ -1,0 +1,66 @@
+#include "services/release_rules.h"
+
+#include <algorithm>
+
+#include "services/locations.h"
+
+namespace {
+
+bool starts_with_ignoring_case(const std::wstring& text, const std::wstring& prefix) {
+    if (text.size() < prefix.size()) {
+        return false;
+    }
+    return std::equal(prefix.begin(), prefix.end(), text.begin(), [](wchar_t a, wchar_t b) {
+        const auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c; };
+        return lower(a) == lower(b);
+    });
+}
+
+std::wstring quoted(const std::wstring& name) { return L"\"" + name + L"\""; }
+
+}  // namespace
+
+std::vector<std::wstring> fetched_files_used_by(const std::wstring& command_or_source) {
+    // Every form of the temporary folder is the same folder.
+    if (!starts_with_ignoring_case(command_or_source, locations::kTempFolderLower)) {
+        return {};
+    }
+    const std::wstring rest = command_or_source.substr(locations::kTempFolderLower.size());
+    const std::wstring name = rest.substr(0, rest.find(L' '));
+    if (name == locations::kImportScriptName) {
+        return {locations::kDatabaseStructureName, name};
+    }
+    return {name};
+}
+
+std::vector<std::string> manifest_known_names() {
+    std::vector<std::string> names(locations::kRemoteFileSet.size());
+    // The names are ASCII.
+    std::transform(locations::kRemoteFileSet.begin(), locations::kRemoteFileSet.end(), names.begin(),
+                   [](const std::wstring& name) { return std::string(name.begin(), name.end()); });
+    return names;
+}
+
+std::wstring release_fault_description(ReleaseFault fault, const std::wstring& remote_name,
+                                       const std::wstring& detail) {
+    std::wstring reason;
+    switch (fault) {
+    case ReleaseFault::ManifestRejected:
+        reason = L"manifesto da versão ausente ou com assinatura inválida";
+        break;
+    case ReleaseFault::NotListed:
+        reason = L"não consta do manifesto da versão";
+        break;
+    case ReleaseFault::Missing:
+        reason = L"não foi baixado";
+        break;
+    case ReleaseFault::Differs:
+        reason = L"difere do manifesto da versão";
+        break;
+    case ReleaseFault::OlderSerial:
+        reason = L"a versão do servidor é mais antiga que a já aplicada neste computador";
+        break;
+    }
+    return L"O arquivo " + quoted(remote_name) + L" não foi usado: " + reason +
+           (detail.empty() ? std::wstring() : L" (" + detail + L")");
+}

@@ -1,0 +1,49 @@
+// Signed releases as the main window's procedures use them. In a build
+// without a release key each operation returns at once.
+#include "services/locations.h"
+#include "services/release_check.h"
+#include "shell/form1.h"
+
+using namespace locations;
+
+namespace {
+ReleaseCheck::Fetch fetch_with(Form1& form) {
+    return [&form](const std::wstring& remote_name) { form.Download(remote_name); };
+}
+}  // namespace
+
+void Form1::load_release_manifest() {
+    if (signed_releases_enabled()) {
+        release_.load(fetch_with(*this));
+    }
+}
+
+std::vector<HeldFile> Form1::check_release_files(const std::wstring& command_or_source) {
+    if (!signed_releases_enabled()) {
+        return {};
+    }
+    return release_.verify(fetched_files_used_by(command_or_source), fetch_with(*this));
+}
+
+void Form1::release_program_ran(const std::wstring& command_line) {
+    if (signed_releases_enabled() && command_line == kApplicationPackageCommand && release_.manifest()) {
+        record_applied_serial(release_.manifest()->serial);
+    }
+}
+
+void Form1::check_update_release() {
+    if (!signed_releases_enabled()) {
+        return;
+    }
+    release_.load(fetch_with(*this));
+    if (!release_.manifest()) {
+        refuse_release_file(ReleaseFault::ManifestRejected, kApplicationPackageName, release_.problem());
+    }
+    const std::optional<std::uint64_t> applied = read_applied_serial();
+    if (!serial_may_be_applied(release_.manifest()->serial, applied)) {
+        refuse_release_file(ReleaseFault::OlderSerial, kApplicationPackageName,
+                            L"serie " + std::to_wstring(release_.manifest()->serial) + L" < serie " +
+                                std::to_wstring(*applied));
+    }
+    release_.verify({kApplicationPackageName, kDatabaseStructureName, kImportScriptName}, fetch_with(*this));
+}
