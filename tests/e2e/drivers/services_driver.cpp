@@ -4,10 +4,11 @@
 // thrown). It also plays the small child programs the process runner is
 // tested with, so every helper is one PE file.
 //
-//   services_driver [--hold PATH] COMMAND ARGS...
+//   services_driver [--hold PATH | --hold-shared PATH] COMMAND ARGS...
 //
 // --hold PATH keeps PATH open (others may only read it) for the whole call,
-// as a program that has the file in use would.
+// as a program that has the file in use would. --hold-shared PATH keeps it
+// open letting others read and write it, but not delete or replace it.
 //
 // Calls into the services:
 //   fetch USER PASSWORD DOMAIN ARQUIVO [USER PASSWORD DOMAIN ARQUIVO]...
@@ -343,7 +344,7 @@ Json run_with_timer(const std::wstring& command_line, UINT interval_ms) {
 // ------------------------------------------------------------------ commands
 
 int usage() {
-    print_line(Json().text("failure", L"usage: services_driver [--hold PATH] COMMAND ARGS...").str());
+    print_line(Json().text("failure", L"usage: services_driver [--hold[-shared] PATH] COMMAND ARGS...").str());
     return 2;
 }
 
@@ -413,9 +414,10 @@ int run_command(const std::vector<std::wstring>& args) {
 int wmain(int argc, wchar_t** argv) {
     std::vector<std::wstring> args(argv + 1, argv + argc);
     HANDLE held = INVALID_HANDLE_VALUE;
-    if (args.size() >= 2 && args[0] == L"--hold") {
-        held = CreateFileW(args[1].c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (args.size() >= 2 && (args[0] == L"--hold" || args[0] == L"--hold-shared")) {
+        const DWORD sharing = args[0] == L"--hold" ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE;
+        held = CreateFileW(args[1].c_str(), GENERIC_READ, sharing, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
         if (held == INVALID_HANDLE_VALUE) {
             print_line(Json().text("failure", L"cannot hold " + args[1]).integer("code", GetLastError()).str());
             return 2;
