@@ -201,7 +201,7 @@ class WebStackRuns:
     httpd_conf: FileState
     marker: bytes
     fbclient: bytes
-    gds32: bytes
+    gds32: dict[str, bytes]  # by system folder
     served: dict[str, bytes]
     first_programs: list[str]
     first_fetches: list[str]
@@ -232,7 +232,9 @@ def web_stack_runs(open_session, windows_build) -> WebStackRuns:
             first = dict(php_ini=read(session, PHP_INI), httpd_conf=FileState.of(c_path(session, HTTPD_CONF)),
                          marker=read(session, PORT_MARKER),
                          fbclient=read(session, "C:\\xampp\\apache\\bin\\fbclient.dll"),
-                         gds32=read(session, "C:\\windows\\system32\\gds32.dll"))
+                         gds32={folder: read(session, f"C:\\windows\\{folder}\\gds32.dll")
+                                for folder in ("system32", "syswow64")
+                                if c_path(session, f"C:\\windows\\{folder}\\gds32.dll").exists()})
 
             again = InstallationRun(session)
             second_log, second_box = again.install(checked=True)
@@ -270,7 +272,9 @@ class TestWebStack:
 
     def test_firebird_libraries_placed(self, web_stack_runs):
         assert web_stack_runs.fbclient == web_stack_runs.served["fbclient.dll"]
-        assert web_stack_runs.gds32 == web_stack_runs.served["gds32.dll"]
+        # The prefix has a WOW64 system folder: gds32.dll goes where the
+        # stack's 32-bit PHP looks, not into the 64-bit system folder.
+        assert web_stack_runs.gds32 == {"syswow64": web_stack_runs.served["gds32.dll"]}
 
     def test_installer_unattended_then_stop_before_start(self, web_stack_runs):
         assert web_stack_runs.first_programs == WEB_STACK_PROGRAMS + APPLICATION_PROGRAMS

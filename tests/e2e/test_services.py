@@ -1,7 +1,8 @@
 """The support services under Wine, one call at a time through
 tests/e2e/drivers/services_driver.exe: the fetcher against the real FTP
 server through real wget, the process runner with real child processes,
-the text replacement on real files and the temporary sweep."""
+the text replacement on real files, the temporary sweep and where a
+library for 32-bit programs is placed."""
 
 from __future__ import annotations
 
@@ -572,3 +573,13 @@ class TestSweep:
         assert_system_error(answer, number)
         position = SWEEP_LIST.index(failing)
         assert sorted(os.listdir(folder)) == sorted(SWEEP_LIST[position:])
+
+
+# ===================================================================== library placement
+
+def test_library_for_32bit_programs_goes_to_the_wow64_folder_when_the_system_has_one(wine):
+    driver = ServicesDriver(wine, with_client=False)
+    system32_path = "c:\\windows\\system32\\gds32.dll"
+    assert driver.call("placement", system32_path, "gds32.dll")["path"].lower() == "c:\\windows\\syswow64\\gds32.dll"
+    unix(wine, "C:\\windows\\syswow64").rename(unix(wine, "C:\\windows\\sem-wow64"))
+    assert driver.call("placement", system32_path, "gds32.dll")["path"] == system32_path

@@ -25,6 +25,7 @@
 //       there once the wait is over
 //   replace PATH SEARCH REPLACEMENT
 //   sweep
+//   placement SYSTEM32_PATH NAME   where a library for 32-bit programs goes
 //
 // Child programs (print nothing):
 //   sleep SECONDS [RECORD]     appends "start PID" and "end PID" lines to RECORD
@@ -45,6 +46,7 @@
 #include "services/operation_error.h"
 #include "services/temp_sweep.h"
 #include "services/text_file_edit.h"
+#include "services/wow64_placement.h"
 
 namespace {
 
@@ -387,6 +389,10 @@ int run_command(const std::vector<std::wstring>& args) {
     }
     if (command == L"replace" && count == 3) {
         print_line(timed_call([&](Json&) { replace_text_in_file(args[1], args[2], args[3]); }).str());
+        return 0;
+    }
+    if (command == L"placement" && count == 2) {
+        print_line(Json().text("path", placement_for_32bit_programs(args[1], args[2])).str());
         return 0;
     }
     if (command == L"sweep" && count == 0) {
