@@ -64,8 +64,13 @@ void Form1::create(HINSTANCE instance) {
     HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(kProgramIconId));
     HICON small_icon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kProgramIconId), IMAGE_ICON,
                                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-    window_ = create_centred_window(kWindowClass, &Form1::window_procedure, icon, small_icon, kCaption, kStyle,
-                                    kExStyle, kClientWidthTwips, kClientHeightTwips);
+    try {
+        window_ = create_centred_window(kWindowClass, &Form1::window_procedure, icon, small_icon, kCaption, kStyle,
+                                        kExStyle, kClientWidthTwips, kClientHeightTwips);
+    } catch (const OperationError&) {
+        window_ = nullptr;  // WM_NCCREATE may have set it to the window that failed
+        throw;
+    }
     layout_.create_controls(window_, window_dpi(window_));
     SendMessageW(control(kDownloadXampp), BM_SETCHECK, BST_CHECKED, 0);
     focus_to_restore_ = control(kIpServidor);

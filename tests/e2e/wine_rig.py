@@ -461,6 +461,11 @@ class Probe:
     def launch(self, command_line: str) -> int:
         return self.checked("launch", command_line)["pid"]
 
+    def launch_refusing(self, window_class: str, command_line: str) -> dict:
+        """Starts a program whose creation of windows of that class fails with
+        error 8; gives its pid and the system's text for error 8."""
+        return self.checked("launchrefusing", window_class, command_line)
+
     def alive(self, pid: int) -> bool:
         return bool(self.checked("alive", pid)["alive"])
 

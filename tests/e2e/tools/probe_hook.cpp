@@ -131,6 +131,21 @@ void answer_request(HWND top_level) {
 
 }  // namespace
 
+// A CBT hook that makes CreateWindowExW fail for one window class, as a
+// system out of memory for windows would (error 8).
+extern "C" __declspec(dllexport) LRESULT CALLBACK probe_refuse_creation_hook(int code, WPARAM wparam, LPARAM lparam) {
+    if (code == HCBT_CREATEWND) {
+        wchar_t refused[256] = {};
+        wchar_t created[256] = {};
+        if (GetEnvironmentVariableW(kRefusedClassVariable, refused, 256) != 0 &&
+            GetClassNameW(reinterpret_cast<HWND>(wparam), created, 256) != 0 && lstrcmpiW(refused, created) == 0) {
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return 1;
+        }
+    }
+    return CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
 extern "C" __declspec(dllexport) LRESULT CALLBACK probe_get_message_hook(int code, WPARAM wparam, LPARAM lparam) {
     static const UINT request = RegisterWindowMessageW(kInsideRequestMessage);
     const auto* message = reinterpret_cast<const MSG*>(lparam);

@@ -13,6 +13,10 @@ constexpr wchar_t kInsideRequestMessage[] = L"ZunaveriProbeInsideRequest";
 
 constexpr int kMaxFontRecords = 128;
 
+// The environment variable that names the window class whose creation
+// probe_refuse_creation_hook refuses in the process it runs in.
+constexpr wchar_t kRefusedClassVariable[] = L"ZUNAVERI_PROBE_REFUSED_CLASS";
+
 struct FontRecord {
     long long control;  // HWND as a number
     int has_font;       // WM_GETFONT gave a handle
