@@ -115,12 +115,16 @@ void Form1::set_command2_enabled(bool enabled) {
 
 void Form1::set_hourglass_pointer(bool hourglass) {
     hourglass_ = hourglass;
-    // Takes effect at once when the pointer is over the window, not only at its next move.
+    // Takes effect at once when the pointer is over the window, not only at
+    // its next move: the window under it chooses its pointer again, as it
+    // does when the mouse moves (an edit box its I-beam, the frame its arrow).
     POINT where;
     if (GetCursorPos(&where)) {
         HWND under = WindowFromPoint(where);
         if (under == window_ || IsChild(window_, under)) {
-            SetCursor(LoadCursorW(nullptr, hourglass ? IDC_WAIT : IDC_ARROW));
+            const LRESULT hit = SendMessageW(under, WM_NCHITTEST, 0, MAKELPARAM(where.x, where.y));
+            SendMessageW(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under),
+                         MAKELPARAM(static_cast<WORD>(hit), WM_MOUSEMOVE));
         }
     }
 }
@@ -184,7 +188,9 @@ LRESULT Form1::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
         }
         break;
     case WM_SETCURSOR:
-        if (hourglass_) {
+        // The hourglass covers the client area and the controls in it; the
+        // title bar and the border keep their own pointers.
+        if (hourglass_ && (reinterpret_cast<HWND>(wparam) != window_ || LOWORD(lparam) == HTCLIENT)) {
             SetCursor(LoadCursorW(nullptr, IDC_WAIT));
             return TRUE;
         }

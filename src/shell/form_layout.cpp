@@ -69,6 +69,11 @@ void FormLayout::create_controls(HWND parent, int dpi) {
         if (control == nullptr) {
             throw last_system_error_or(ERROR_INVALID_WINDOW_HANDLE);
         }
+        // The forms' text boxes take text of any length: without this an
+        // edit control stops at 32,767 characters.
+        if (lstrcmpiW(entry.window_class, L"EDIT") == 0) {
+            SendMessageW(control, EM_SETLIMITTEXT, 0, 0);
+        }
         controls_.push_back(control);
     }
     apply(dpi);

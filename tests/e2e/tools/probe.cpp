@@ -49,6 +49,8 @@ constexpr char kUsage[] =
     "  launchrefusing CLASS COMMAND_LINE   the same, with a hook in the program's first thread\n"
     "                                that makes the creation of windows of CLASS fail with error 8;\n"
     "                                also gives the system's text for error 8\n"
+    "  pointerat HWND X Y            moves the mouse pointer to that screen point and names the\n"
+    "                                pointer HWND's thread has set: wait, arrow, ibeam, none, other\n"
     "  alive PID                     whether the process still runs, else its exit code\n"
     "  waitexit PID TIMEOUT_MS       wait for the process to end\n"
     "  hostaddr                      host name and the addresses its lookup gives, in order\n"
@@ -234,6 +236,7 @@ DWORD thread_of(HWND window, DWORD* process = nullptr) {
 struct InsideView {
     bool answered = false;
     bool has_icon = false;
+    PointerShape pointer = PointerShape::Other;
     ResourceFigures resources{-1, -1};
     std::map<long long, FontRecord> fonts;
 };
@@ -263,6 +266,7 @@ InsideView look_inside(HWND top_level) {
         if (report) {
             view.answered = true;
             view.has_icon = report->has_icon != 0;
+            view.pointer = report->pointer;
             view.resources = report->resources;
             for (int i = 0; i < report->count && i < kMaxFontRecords; ++i) {
                 view.fonts[report->records[i].control] = report->records[i];
@@ -381,6 +385,11 @@ Json control_json(HWND parent, HWND control, const FontRecord* font) {
         DWORD_PTR state = 0;
         SendMessageTimeoutW(control, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &state);
         item.num("checked", static_cast<long long>(state));
+    }
+    if (lstrcmpiW(kind.c_str(), L"Edit") == 0) {
+        DWORD_PTR limit = 0;
+        SendMessageTimeoutW(control, EM_GETLIMITTEXT, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &limit);
+        item.num("limit", static_cast<long long>(limit));
     }
     return item;
 }
@@ -538,6 +547,19 @@ std::string launch_refusing(const std::wstring& refused_class, const std::wstrin
         LocalFree(text);
     }
     return Json().boolean("ok", true).num("pid", process.dwProcessId).str("system_text", system_text).text();
+}
+
+std::string pointer_at(HWND top_level, int x, int y) {
+    if (!SetCursorPos(x, y)) {
+        return error_json(L"SetCursorPos failed");
+    }
+    Sleep(300);  // the window under it sets its pointer on the move
+    const InsideView inside = look_inside(top_level);
+    if (!inside.answered) {
+        return error_json(L"the window's thread did not answer");
+    }
+    static const wchar_t* const kNames[] = {L"other", L"none", L"arrow", L"wait", L"ibeam"};
+    return Json().boolean("ok", true).str("pointer", kNames[static_cast<int>(inside.pointer)]).text();
 }
 
 // Exit code of the process, or -1 while it runs (or when it cannot be opened).
@@ -862,6 +884,9 @@ std::string run(const std::vector<std::wstring>& args) {
     }
     if (command == L"launch" && need(1)) {
         return launch(args[1]);
+    }
+    if (command == L"pointerat" && need(3)) {
+        return pointer_at(arg_window(1), _wtoi(args[2].c_str()), _wtoi(args[3].c_str()));
     }
     if (command == L"launchrefusing" && need(2)) {
         return launch_refusing(args[1], args[2]);

@@ -78,6 +78,20 @@ ResourceFigures resource_figures() {
     return figures;
 }
 
+PointerShape pointer_shape() {
+    const HCURSOR shown = GetCursor();
+    if (shown == nullptr) {
+        return PointerShape::None;
+    }
+    if (shown == LoadCursorW(nullptr, IDC_ARROW)) {
+        return PointerShape::Arrow;
+    }
+    if (shown == LoadCursorW(nullptr, IDC_WAIT)) {
+        return PointerShape::Wait;
+    }
+    return shown == LoadCursorW(nullptr, IDC_IBEAM) ? PointerShape::IBeam : PointerShape::Other;
+}
+
 void answer_request(HWND top_level) {
     // First, before this request's own device contexts exist.
     const ResourceFigures figures = resource_figures();
@@ -92,6 +106,7 @@ void answer_request(HWND top_level) {
         if (report) {
             report->resources = figures;
             report->has_icon = has_icon(top_level);
+            report->pointer = pointer_shape();
             report->count = 0;
             for (HWND child = GetWindow(top_level, GW_CHILD); child && report->count < kMaxFontRecords;
                  child = GetWindow(child, GW_HWNDNEXT)) {
