@@ -96,13 +96,16 @@ std::optional<DWORD> volume_serial(const std::wstring& folder) {
 // mounted from another volume, the new content is staged beside the
 // target after all: the rewrite works, only not away from the served tree.
 std::wstring staging_folder(const std::wstring& target) {
-    const std::wstring preferred = staging_folder_for(target);
-    const std::wstring beside = folder_of(target);
+    std::wstring preferred = staging_folder_for(target);
+    std::wstring beside = folder_of(target);
     if (preferred == beside) {
         return preferred;
     }
     const std::optional<DWORD> preferred_volume = volume_serial(preferred);
-    return preferred_volume && preferred_volume == volume_serial(beside) ? preferred : beside;
+    if (preferred_volume && preferred_volume == volume_serial(beside)) {
+        return preferred;
+    }
+    return beside;
 }
 
 // The new content in a fresh file of the staging folder; deleted again

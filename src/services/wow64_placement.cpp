@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#ifdef _WIN64
 namespace {
 
 // The WOW64 system folder when the system has one, without a trailing separator.
@@ -26,6 +27,7 @@ std::wstring wow64_system_folder() {
 }
 
 }  // namespace
+#endif
 
 std::wstring placement_for_32bit_programs(const std::wstring& system32_path, const std::wstring& name) {
 #ifdef _WIN64
