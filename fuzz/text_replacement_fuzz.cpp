@@ -1,8 +1,10 @@
 // Line-wise replacement on arbitrary bytes, against a plain model.
 //
 // Input: byte 0 gives the search length (low 7 bits, modulo 10) and the
-// rule (high bit), byte 1 the replacement length (0..15); then come the
-// search, the replacement, and the rest is the content.
+// rule (high bit), byte 1 the replacement length (low 4 bits) and the
+// streamed edit's chunk size (high 4 bits, plus one); then come the search,
+// the replacement, and the rest is the content.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -94,6 +96,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         normalised += "\r\n";
     }
     FUZZ_CHECK(result == expected);
+
+    // Streamed in small chunks, read in pieces of changing size: the same bytes.
+    const std::size_t chunk = (data[1] >> 4) + 1u;
+    std::size_t offered = 0;
+    std::size_t reads = 0;
+    std::string streamed;
+    replace_in_lines_streamed(
+        [&](char* buffer, std::size_t capacity) {
+            const std::size_t piece = std::min({capacity, content.size() - offered, 1 + reads++ % 7});
+            std::copy_n(content.data() + offered, piece, buffer);
+            offered += piece;
+            return piece;
+        },
+        [&](std::string_view piece) { streamed.append(piece); }, search, replacement, rule, chunk);
+    FUZZ_CHECK(streamed == expected);
 
     // No byte lost or added outside the matches.
     FUZZ_CHECK(result.size() + matches * search.size() == normalised.size() + matches * replacement.size());

@@ -4,6 +4,7 @@
 #include "install/common_steps.h"
 #include "services/file_helpers.h"
 #include "services/locations.h"
+#include "services/wow64_placement.h"
 #include "shell/form1.h"
 
 using namespace locations;
@@ -34,7 +35,8 @@ void Form1::Command1_Click() {
         fetch_step(*this, kFbclientName),
         copy_step(kFbclientSource, kFbclientTarget),
         fetch_step(*this, kGds32Name),
-        copy_step(kGds32Source, kGds32Target),
+        // Where the stack's 32-bit PHP looks, in the 64-bit build too.
+        action_step([] { copy_file_replacing(kGds32Source, placement_for_32bit_programs(kGds32Target, kGds32Name)); }),
         log_step(*this, L"4. Iniciando serviço do Apache e MySQL"),
         run_step(kXamppStopCommand),
         run_step(kXamppStartCommand),

@@ -29,6 +29,10 @@ inline const std::wstring kXamppFolderLower = L"c:\\xampp\\";
 
 inline const std::wstring kSystemFolder = L"c:\\windows\\system32\\";
 
+// The web server's document root: everything in it and below it can be
+// fetched over the network.
+inline const std::wstring kServedFolder = L"C:\\xampp\\htdocs\\";
+
 // Remote folder on the FTP host "ftp." + server domain.
 inline const std::wstring kRemoteFolder = L"/public_html/instalador-zunaveri/";
 inline const std::wstring kFtpHostPrefix = L"ftp.";

@@ -28,3 +28,8 @@ OperationError system_error(DWORD code) {
 OperationError last_system_error() {
     return system_error(GetLastError());
 }
+
+OperationError last_system_error_or(DWORD fallback) {
+    const DWORD code = GetLastError();
+    return system_error(code != ERROR_SUCCESS ? code : fallback);
+}

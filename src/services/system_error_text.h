@@ -15,3 +15,7 @@ OperationError system_error(DWORD code);
 
 // An OperationError for GetLastError() as it stands now.
 OperationError last_system_error();
+
+// The same, with `fallback` when the failed call left no error code (a
+// window refused by a hook, for one, sets none).
+OperationError last_system_error_or(DWORD fallback);

@@ -5,9 +5,12 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <functional>
+#include <optional>
 #include <string>
-#include <vector>
+#include <string_view>
 
+#include "services/staging_folder.h"
 #include "services/system_error_text.h"
 #include "services/text_replacement.h"
 
@@ -54,10 +57,10 @@ private:
     HANDLE handle_;
 };
 
-// The whole file. It is opened for writing too, without writing anything:
-// a file that could not be replaced (read-only, or held open by another
-// program) fails here, before any work is done.
-std::string read_replaceable_file(const std::wstring& path) {
+// The file, opened for reading. It is opened for writing too, without
+// writing anything: a file that could not be replaced (read-only, or held
+// open by another program) fails here, before any work is done.
+HANDLE open_replaceable_file(const std::wstring& path) {
     HANDLE opened = INVALID_HANDLE_VALUE;
     const bool ok = with_retries([&] {
         opened = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -67,46 +70,51 @@ std::string read_replaceable_file(const std::wstring& path) {
     if (!ok) {
         throw last_system_error();
     }
-    FileHandle file(opened);
-    LARGE_INTEGER size;
-    if (!GetFileSizeEx(file.get(), &size)) {
-        throw last_system_error();
-    }
-    if (static_cast<unsigned long long>(size.QuadPart) > std::string().max_size()) {
-        throw system_error(ERROR_NOT_ENOUGH_MEMORY);
-    }
-    std::string content(static_cast<std::size_t>(size.QuadPart), '\0');
-    std::size_t done = 0;
-    while (done < content.size()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(content.size() - done, 1u << 24));
-        DWORD read = 0;
-        if (!ReadFile(file.get(), &content[done], chunk, &read, nullptr)) {
-            throw last_system_error();
-        }
-        if (read == 0) {
-            break;  // the file shrank meanwhile
-        }
-        done += read;
-    }
-    content.resize(done);
-    return content;
+    return opened;
 }
 
 std::wstring folder_of(const std::wstring& path) {
     const std::size_t separator = path.find_last_of(L"\\/");
-    if (separator == std::wstring::npos) {
-        return L".";
-    }
-    return path.substr(0, separator + 1);
+    return separator == std::wstring::npos ? std::wstring(L".\\") : path.substr(0, separator + 1);
 }
 
-// The new content in a fresh file beside the target; deleted again unless
-// kept.
+// The volume that a folder lies on, once junctions and mount points are
+// followed.
+std::optional<DWORD> volume_serial(const std::wstring& folder) {
+    FileHandle opened(CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!opened.valid() || !GetFileInformationByHandle(opened.get(), &information)) {
+        return std::nullopt;
+    }
+    return information.dwVolumeSerialNumber;
+}
+
+// The staging folder (services/staging_folder.h) when it lies on the
+// target's volume, which the swap needs. Should the document root be
+// mounted from another volume, the new content is staged beside the
+// target after all: the rewrite works, only not away from the served tree.
+std::wstring staging_folder(const std::wstring& target) {
+    std::wstring preferred = staging_folder_for(target);
+    std::wstring beside = folder_of(target);
+    if (preferred == beside) {
+        return preferred;
+    }
+    const std::optional<DWORD> preferred_volume = volume_serial(preferred);
+    if (preferred_volume && preferred_volume == volume_serial(beside)) {
+        return preferred;
+    }
+    return beside;
+}
+
+// The new content in a fresh file of the staging folder; deleted again
+// unless kept.
 class TemporaryFile {
 public:
-    explicit TemporaryFile(const std::wstring& target) {
+    explicit TemporaryFile(const std::wstring& folder) {
         wchar_t name[MAX_PATH + 1];
-        if (GetTempFileNameW(folder_of(target).c_str(), L"znv", 0, name) == 0) {
+        if (GetTempFileNameW(folder.c_str(), L"znv", 0, name) == 0) {
             throw last_system_error();
         }
         path_ = name;
@@ -121,21 +129,23 @@ public:
     const std::wstring& path() const { return path_; }
     void keep() { kept_ = true; }
 
-    void write(const std::string& content) {
+    // Writes what `produce` hands to its writer, then flushes and closes.
+    void write(const std::function<void(const ResultWriter&)>& produce) {
         FileHandle file(CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                     nullptr));
         if (!file.valid()) {
             throw last_system_error();
         }
-        std::size_t done = 0;
-        while (done < content.size()) {
-            const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(content.size() - done, 1u << 24));
-            DWORD written = 0;
-            if (!WriteFile(file.get(), content.data() + done, chunk, &written, nullptr)) {
-                throw last_system_error();
+        produce([&file](std::string_view piece) {
+            while (!piece.empty()) {
+                const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(piece.size(), 1u << 24));
+                DWORD written = 0;
+                if (!WriteFile(file.get(), piece.data(), chunk, &written, nullptr)) {
+                    throw last_system_error();
+                }
+                piece.remove_prefix(written);
             }
-            done += written;
-        }
+        });
         if (!FlushFileBuffers(file.get())) {
             throw last_system_error();
         }
@@ -175,11 +185,23 @@ void put_in_place(const std::wstring& target, TemporaryFile& replacement) {
 
 void replace_text_in_file(const std::wstring& path, const std::wstring& search, const std::wstring& replacement,
                           Occurrence rule) {
-    const std::string content = read_replaceable_file(path);
+    FileHandle source(open_replaceable_file(path));
     const DWORD attributes = GetFileAttributesW(path.c_str());
-    const std::string edited = replace_in_lines(content, ansi_bytes(search), ansi_bytes(replacement), rule);
-    TemporaryFile temporary(path);
-    temporary.write(edited);
+    const std::string search_bytes = ansi_bytes(search);
+    const std::string replacement_bytes = ansi_bytes(replacement);
+    TemporaryFile temporary(staging_folder(path));
+    temporary.write([&](const ResultWriter& write) {
+        const ContentReader read = [&source](char* buffer, std::size_t capacity) {
+            DWORD got = 0;
+            if (!ReadFile(source.get(), buffer, static_cast<DWORD>(std::min<std::size_t>(capacity, 1u << 24)), &got,
+                          nullptr)) {
+                throw last_system_error();
+            }
+            return static_cast<std::size_t>(got);
+        };
+        replace_in_lines_streamed(read, write, search_bytes, replacement_bytes, rule);
+    });
+    source.close();
     put_in_place(path, temporary);
     // ReplaceFileW keeps the target's attributes on Windows; Wine's does
     // not, and the move after error 1176 cannot. Best effort: the new

@@ -12,10 +12,12 @@
 // services/text_replacement.h). The texts are taken in the system's ANSI
 // code page; the file's other bytes are kept as they are.
 //
-// The new content goes to a temporary file in the same folder, which then
-// takes the target's place keeping its attributes. Any failure (a missing
-// file, which is not created; a read-only or locked file; a full disk)
-// throws OperationError with the system's description and leaves the old
-// file whole.
+// The file streams through the replacement into a temporary file of the
+// staging folder (beside the file, or outside the web server's document
+// root for a file in it: services/staging_folder.h), which then takes the
+// target's place keeping its attributes. Any failure (a missing file, which
+// is not created; a read-only or locked file; a full disk) throws
+// OperationError with the system's description, leaves the old file whole
+// and removes the temporary file.
 void replace_text_in_file(const std::wstring& path, const std::wstring& search, const std::wstring& replacement,
                           Occurrence rule = Occurrence::Anywhere);

@@ -64,8 +64,13 @@ void Form1::create(HINSTANCE instance) {
     HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(kProgramIconId));
     HICON small_icon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kProgramIconId), IMAGE_ICON,
                                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-    window_ = create_centred_window(kWindowClass, &Form1::window_procedure, icon, small_icon, kCaption, kStyle,
-                                    kExStyle, kClientWidthTwips, kClientHeightTwips);
+    try {
+        window_ = create_centred_window(kWindowClass, &Form1::window_procedure, icon, small_icon, kCaption, kStyle,
+                                        kExStyle, kClientWidthTwips, kClientHeightTwips);
+    } catch (const OperationError&) {
+        window_ = nullptr;  // WM_NCCREATE may have set it to the window that failed
+        throw;
+    }
     layout_.create_controls(window_, window_dpi(window_));
     SendMessageW(control(kDownloadXampp), BM_SETCHECK, BST_CHECKED, 0);
     focus_to_restore_ = control(kIpServidor);
@@ -110,12 +115,16 @@ void Form1::set_command2_enabled(bool enabled) {
 
 void Form1::set_hourglass_pointer(bool hourglass) {
     hourglass_ = hourglass;
-    // Takes effect at once when the pointer is over the window, not only at its next move.
+    // Takes effect at once when the pointer is over the window, not only at
+    // its next move: the window under it chooses its pointer again, as it
+    // does when the mouse moves (an edit box its I-beam, the frame its arrow).
     POINT where;
     if (GetCursorPos(&where)) {
         HWND under = WindowFromPoint(where);
         if (under == window_ || IsChild(window_, under)) {
-            SetCursor(LoadCursorW(nullptr, hourglass ? IDC_WAIT : IDC_ARROW));
+            const LRESULT hit = SendMessageW(under, WM_NCHITTEST, 0, MAKELPARAM(where.x, where.y));
+            SendMessageW(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under),
+                         MAKELPARAM(static_cast<WORD>(hit), WM_MOUSEMOVE));
         }
     }
 }
@@ -179,7 +188,9 @@ LRESULT Form1::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
         }
         break;
     case WM_SETCURSOR:
-        if (hourglass_) {
+        // The hourglass covers the client area and the controls in it; the
+        // title bar and the border keep their own pointers.
+        if (hourglass_ && (reinterpret_cast<HWND>(wparam) != window_ || LOWORD(lparam) == HTCLIENT)) {
             SetCursor(LoadCursorW(nullptr, IDC_WAIT));
             return TRUE;
         }

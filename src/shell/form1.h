@@ -17,6 +17,7 @@ public:
     static Form1& instance();
 
     // Creates the window, not yet visible, with its controls and defaults.
+    // A window or control that cannot be created throws the system's error.
     void create(HINSTANCE instance);
     // The load handler: address field, run-mode decision, and what the mode needs.
     void load(const std::wstring& argument_text);

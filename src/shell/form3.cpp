@@ -55,13 +55,20 @@ void Form3::create_hidden() {
     if (window_) {
         return;
     }
-    HWND created = create_centred_window(kWindowClass, &Form3::window_procedure, nullptr, nullptr, kCaption, kStyle,
-                                         kExStyle, kClientWidthTwips, kClientHeightTwips);
-    if (!created) {
-        throw last_system_error();
+    try {
+        window_ = create_centred_window(kWindowClass, &Form3::window_procedure, nullptr, nullptr, kCaption, kStyle,
+                                        kExStyle, kClientWidthTwips, kClientHeightTwips);
+    } catch (const OperationError&) {
+        window_ = nullptr;  // WM_NCCREATE may have set it to the window that failed
+        throw;
     }
-    window_ = created;
-    layout_.create_controls(window_, window_dpi(window_));
+    try {
+        layout_.create_controls(window_, window_dpi(window_));
+    } catch (const OperationError&) {
+        // No window with missing fields: the next use tries afresh.
+        DestroyWindow(window_);
+        throw;
+    }
     focus_to_restore_ = layout_.control(kUsuarioFtp);
 }
 

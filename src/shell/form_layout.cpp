@@ -1,5 +1,6 @@
 #include "shell/form_layout.h"
 
+#include "services/system_error_text.h"
 #include "shell/geometry.h"
 
 namespace {
@@ -61,9 +62,18 @@ void FormLayout::create_controls(HWND parent, int dpi) {
     const HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE));
     controls_.clear();
     for (const ControlSpec& entry : specs_) {
-        HWND control = CreateWindowExW(entry.ex_style, entry.window_class, entry.text, WS_CHILD | WS_CLIPSIBLINGS | entry.style, 0, 0, 0,
-                                       0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.id)), instance,
-                                       nullptr);
+        SetLastError(ERROR_SUCCESS);
+        HWND control = CreateWindowExW(entry.ex_style, entry.window_class, entry.text,
+                                       WS_CHILD | WS_CLIPSIBLINGS | entry.style, 0, 0, 0, 0, parent,
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.id)), instance, nullptr);
+        if (control == nullptr) {
+            throw last_system_error_or(ERROR_INVALID_WINDOW_HANDLE);
+        }
+        // The forms' text boxes take text of any length: without this an
+        // edit control stops at 32,767 characters.
+        if (lstrcmpiW(entry.window_class, L"EDIT") == 0) {
+            SendMessageW(control, EM_SETLIMITTEXT, 0, 0);
+        }
         controls_.push_back(control);
     }
     apply(dpi);
@@ -80,7 +90,7 @@ void FormLayout::apply(int dpi) {
 }
 
 HWND FormLayout::control(int id) const {
-    for (std::size_t i = 0; i < specs_.size(); ++i) {
+    for (std::size_t i = 0; i < specs_.size() && i < controls_.size(); ++i) {
         if (specs_[i].id == id) {
             return controls_[i];
         }

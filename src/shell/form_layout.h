@@ -31,13 +31,16 @@ public:
     FormLayout(const FormLayout&) = delete;
     FormLayout& operator=(const FormLayout&) = delete;
 
-    // Creates the controls in table order (which is also the tab order).
+    // Creates the controls in table order (which is also the tab order); a
+    // control that cannot be created throws the system's error.
     void create_controls(HWND parent, int dpi);
     // Places every control and sets its font for this DPI.
     void apply(int dpi);
     // Frees the fonts (called when the window is destroyed).
     void release_fonts();
 
+    // The control of that id; none for an id the table lacks or a control
+    // not created (creation stopped at a failure).
     HWND control(int id) const;
     HFONT font(FontKind kind) const { return fonts_[static_cast<int>(kind)]; }
 

@@ -13,7 +13,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     InitCommonControlsEx(&controls);
 
     Form1& form = Form1::instance();
-    form.create(instance);
+    // A main window that cannot be created ends the program as any error
+    // that no procedure handles does: its number and description, exit code 1.
+    run_event_handler([&] { form.create(instance); });
     run_event_handler([&] { form.load(argument_text(GetCommandLineW())); });
     return run_message_loop();
 }

@@ -1,5 +1,6 @@
 #include "shell/window_common.h"
 
+#include "services/system_error_text.h"
 #include "shell/dpi.h"
 #include "shell/geometry.h"
 
@@ -47,6 +48,11 @@ HWND create_centred_window(const wchar_t* class_name, WNDPROC procedure, HICON i
     const SIZE outer = outer_size_for_client(twips_to_pixels(client_width_twips, dpi),
                                              twips_to_pixels(client_height_twips, dpi), style, ex_style, dpi);
     const POINT corner = centred_on_screen(outer);
-    return CreateWindowExW(ex_style, class_name, caption, style, corner.x, corner.y, outer.cx, outer.cy, nullptr,
-                           nullptr, instance, nullptr);
+    SetLastError(ERROR_SUCCESS);
+    HWND window = CreateWindowExW(ex_style, class_name, caption, style, corner.x, corner.y, outer.cx, outer.cy,
+                                  nullptr, nullptr, instance, nullptr);
+    if (window == nullptr) {
+        throw last_system_error_or(ERROR_INVALID_WINDOW_HANDLE);
+    }
+    return window;
 }

@@ -20,6 +20,7 @@ void follow_dpi_change(HWND window, FormLayout& layout, WPARAM wparam, LPARAM lp
 
 // Creates a top-level window of the class (registered on first use) whose
 // client area is the size given in twips, centred on the screen, hidden.
+// A window that cannot be created throws the system's error.
 HWND create_centred_window(const wchar_t* class_name, WNDPROC procedure, HICON icon, HICON small_icon,
                            const wchar_t* caption,
                            DWORD style, DWORD ex_style, int client_width_twips, int client_height_twips);

@@ -26,7 +26,9 @@ from installation_run import (
 from release_server import (ReleaseServer, release_server, standin_runs, wget_calls,  # noqa: F401 (fixture)
                             wget_command_lines)
 from wine_rig import wait_until
-from zunaveri_tool import COMMAND1_INSTALAR, COMMAND2_SAIR, MAIN_CAPTION, PROGRAM_TITLE, BuildSettings
+from zunaveri_tool import (
+    COMMAND1_INSTALAR, COMMAND2_SAIR, IPSERVIDOR, MAIN_CAPTION, PROGRAM_TITLE, TAREFA, BuildSettings,
+)
 
 ENV_FILE = "C:\\xampp\\htdocs\\.env"
 ADDRESS_FILE = "C:\\xampp\\ip_configurado"
@@ -201,7 +203,7 @@ class WebStackRuns:
     httpd_conf: FileState
     marker: bytes
     fbclient: bytes
-    gds32: bytes
+    gds32: dict[str, bytes]  # by system folder
     served: dict[str, bytes]
     first_programs: list[str]
     first_fetches: list[str]
@@ -232,7 +234,9 @@ def web_stack_runs(open_session, windows_build) -> WebStackRuns:
             first = dict(php_ini=read(session, PHP_INI), httpd_conf=FileState.of(c_path(session, HTTPD_CONF)),
                          marker=read(session, PORT_MARKER),
                          fbclient=read(session, "C:\\xampp\\apache\\bin\\fbclient.dll"),
-                         gds32=read(session, "C:\\windows\\system32\\gds32.dll"))
+                         gds32={folder: read(session, f"C:\\windows\\{folder}\\gds32.dll")
+                                for folder in ("system32", "syswow64")
+                                if c_path(session, f"C:\\windows\\{folder}\\gds32.dll").exists()})
 
             again = InstallationRun(session)
             second_log, second_box = again.install(checked=True)
@@ -270,7 +274,9 @@ class TestWebStack:
 
     def test_firebird_libraries_placed(self, web_stack_runs):
         assert web_stack_runs.fbclient == web_stack_runs.served["fbclient.dll"]
-        assert web_stack_runs.gds32 == web_stack_runs.served["gds32.dll"]
+        # The prefix has a WOW64 system folder: gds32.dll goes where the
+        # stack's 32-bit PHP looks, not into the 64-bit system folder.
+        assert web_stack_runs.gds32 == {"syswow64": web_stack_runs.served["gds32.dll"]}
 
     def test_installer_unattended_then_stop_before_start(self, web_stack_runs):
         assert web_stack_runs.first_programs == WEB_STACK_PROGRAMS + APPLICATION_PROGRAMS
@@ -443,6 +449,27 @@ def start_with_slow_package(session, server, address: str) -> InstallationRun:
     return run
 
 
+def assert_hourglass_over_the_client_area_only(run: InstallationRun) -> None:
+    """The pointer over the title bar, then over a bare spot of the client
+    area, the log and the address field. The pointer is moved to each in
+    turn and read until two readings agree: the window's thread may answer
+    before it has taken the move."""
+    probe = run.session.probe
+    window = probe.window(run.main["hwnd"])
+    client = window["client"]
+    spots = [("title bar", "arrow", client["left"] + client["width"] // 2, (window["rect"]["top"] + client["top"]) // 2),
+             ("client area", "wait", client["left"] + 3, client["top"] + 3)]
+    for name, control_id in (("log", TAREFA), ("address field", IPSERVIDOR)):
+        rect = run.control(control_id)["rect"]
+        spots.append((name, "wait", client["left"] + rect["left"] + rect["width"] // 2,
+                      client["top"] + rect["top"] + rect["height"] // 2))
+    for name, pointer, x, y in spots:
+        readings = [probe.pointer_at(window["hwnd"], x, y)]
+        while len(readings) < 10 and readings[-2:] != [readings[-1]] * 2:
+            readings.append(probe.pointer_at(window["hwnd"], x, y))
+        assert readings[-1] == pointer, f"over the {name}: {readings}"
+
+
 class TestDuringARun:
     def test_busy_state_and_close_box_ignored_while_the_package_runs(self, wine, release_server):
         run = start_with_slow_package(wine, release_server, "10.9.8.7")
@@ -451,6 +478,7 @@ class TestDuringARun:
         # The log is brought up to date while the tool waits.
         wait_until(lambda: run.log() == APPLICATION_LINES[:2], 5, what="the first two lines to show")
         wine.screenshot("main_window_busy", wine.probe.window(run.main["hwnd"]))
+        assert_hourglass_over_the_client_area_only(run)
 
         wine.probe.close_box(run.main["hwnd"])
         wine.probe.close(run.main["hwnd"])

@@ -128,6 +128,19 @@ def check_host_lookup_box(box: dict) -> None:
     assert not box["icon"]
 
 
+@pytest.mark.parametrize("refused", ["ZunaveriForm1", "ListBox"], ids=["main window", "one of its controls"])
+def test_main_window_that_cannot_be_created_ends_the_program_with_the_error(wine, refused):
+    started = wine.probe.launch_refusing(refused, f'"{install_tool(wine)}"')
+    tool = RunningTool(wine, started["pid"])
+    box = wait_message_box(tool)
+    assert box["caption"] == PROGRAM_TITLE
+    assert box["text"] == "Erro em tempo de execução '8':\r\n\r\n" + started["system_text"].rstrip("\r\n ")
+    assert [w for w in tool.windows(MAIN_CAPTION) if w["visible"]] == []
+    wine.screenshot("start_up_error", wine.probe.window(box["hwnd"]))
+    wine.probe.click(box["buttons"][0]["hwnd"])
+    assert tool.wait_exit(20)["exit_code"] == 1
+
+
 class TestWithoutNetwork:
     def test_installer_mode_reports_the_failed_lookup_and_leaves_the_address_empty(self, wine_without_network):
         session = wine_without_network

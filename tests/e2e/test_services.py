@@ -1,7 +1,8 @@
 """The support services under Wine, one call at a time through
 tests/e2e/drivers/services_driver.exe: the fetcher against the real FTP
 server through real wget, the process runner with real child processes,
-the text replacement on real files and the temporary sweep."""
+the text replacement on real files, the temporary sweep and where a
+library for 32-bit programs is placed."""
 
 from __future__ import annotations
 
@@ -488,6 +489,28 @@ class TestTextReplacement:
         assert (folder / ".env").read_bytes() == content
         assert os.listdir(folder) == [".env"]
 
+    def test_env_rewrite_killed_before_the_swap_leaves_no_copy_in_the_served_folder(self, text_session):
+        session, driver = text_session
+        env_path = "C:\\xampp\\htdocs\\.env"
+        env = unix(session, env_path)
+        env.parent.mkdir(parents=True)
+        content = b"database.default.password = segredo\r\napp.baseURL = #IP_DO_SERVIDOR\r\n"
+        env.write_bytes(content)
+        new_length = len(content.replace(b"#IP_DO_SERVIDOR", b"192.0.2.7"))
+        xampp = env.parent.parent
+        # Held open without delete sharing, the swap fails and is retried
+        # for a moment: the driver is killed then, the new content written.
+        process = driver.start("--hold-shared", env_path, "replace", env_path, "#IP_DO_SERVIDOR", "192.0.2.7")
+        staged = wait_until(lambda: [path for path in xampp.rglob("*") if path.is_file() and path != env
+                                     and path.stat().st_size == new_length], 30, interval=0.005,
+                            what="the new content staged")
+        process.kill()
+        process.wait(timeout=30)
+        # (Wine's ReplaceFileW leaves an empty file of its own there when it fails.)
+        copies = [path.name for path in env.parent.iterdir() if path != env and b"segredo" in path.read_bytes()]
+        assert copies == [] and env.read_bytes() == content
+        assert [path.parent for path in staged] == [xampp], "staged outside the served folder"
+
     def test_missing_file_raises_and_creates_nothing(self, text_folder):
         driver, windows_folder, folder = text_folder
         answer = driver.call("replace", f"{windows_folder}\\.env", "#IP_DO_SERVIDOR", "192.0.2.7")
@@ -550,3 +573,13 @@ class TestSweep:
         assert_system_error(answer, number)
         position = SWEEP_LIST.index(failing)
         assert sorted(os.listdir(folder)) == sorted(SWEEP_LIST[position:])
+
+
+# ===================================================================== library placement
+
+def test_library_for_32bit_programs_goes_to_the_wow64_folder_when_the_system_has_one(wine):
+    driver = ServicesDriver(wine, with_client=False)
+    system32_path = "c:\\windows\\system32\\gds32.dll"
+    assert driver.call("placement", system32_path, "gds32.dll")["path"].lower() == "c:\\windows\\syswow64\\gds32.dll"
+    unix(wine, "C:\\windows\\syswow64").rename(unix(wine, "C:\\windows\\sem-wow64"))
+    assert driver.call("placement", system32_path, "gds32.dll")["path"] == system32_path

@@ -311,10 +311,12 @@ class TestSettingsWindowAtStart:
         assert (texts.get(USUARIO_FTP), texts.get(SENHA_FTP), texts.get(SERVIDOR_FTP)) == (
             DEFAULT_USER, build_settings.ftp_password, build_settings.ftp_domain)
 
-    def test_fields_are_plain_editable_single_lines(self, snapshot):
-        for field in (SERVIDOR_FTP, USUARIO_FTP, SENHA_FTP):
-            style = snapshot.settings_controls[field]["style"]
-            assert not style & (ES_PASSWORD | ES_READONLY | ES_MULTILINE), field
+    def test_fields_are_plain_editable_single_lines_without_a_length_limit(self, snapshot):
+        fields = [snapshot.settings_controls[field] for field in (SERVIDOR_FTP, USUARIO_FTP, SENHA_FTP)]
+        for field in fields:
+            assert not field["style"] & (ES_PASSWORD | ES_READONLY | ES_MULTILINE), field
+        # The address field too: the largest limit there is, not the default 32,767.
+        assert [field["limit"] for field in fields + [snapshot.main_controls[IPSERVIDOR]]] == [0x7FFFFFFE] * 4
 
     def test_focus_is_in_the_user_field_when_first_shown(self, snapshot):
         assert snapshot.settings_focus == snapshot.settings_controls[USUARIO_FTP]["hwnd"]

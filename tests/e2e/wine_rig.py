@@ -477,6 +477,16 @@ class Probe:
     def launch(self, command_line: str) -> int:
         return self.checked("launch", command_line)["pid"]
 
+    def pointer_at(self, hwnd: int, x: int, y: int) -> str:
+        """Moves the mouse pointer to a screen point; names the pointer that the
+        thread of window hwnd has set (wait, arrow, ibeam, none or other)."""
+        return self.checked("pointerat", hwnd, x, y)["pointer"]
+
+    def launch_refusing(self, window_class: str, command_line: str) -> dict:
+        """Starts a program whose creation of windows of that class fails with
+        error 8; gives its pid and the system's text for error 8."""
+        return self.checked("launchrefusing", window_class, command_line)
+
     def alive(self, pid: int) -> bool:
         return bool(self.checked("alive", pid)["alive"])
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -42,6 +43,22 @@ std::string reference(const std::string& content, const std::string& search, con
         }
         out += each + "\r\n";
     }
+    return out;
+}
+
+// The streamed edit with chunks of `chunk` bytes, read three bytes at most at a time.
+std::string streamed(const std::string& content, const std::string& search, const std::string& replacement,
+                     std::size_t chunk) {
+    std::size_t offered = 0;
+    std::string out;
+    replace_in_lines_streamed(
+        [&](char* buffer, std::size_t capacity) {
+            const std::size_t piece = std::min({capacity, content.size() - offered, std::size_t{3}});
+            content.copy(buffer, piece, offered);
+            offered += piece;
+            return piece;
+        },
+        [&](std::string_view piece) { out.append(piece); }, search, replacement, Occurrence::Anywhere, chunk);
     return out;
 }
 
@@ -128,6 +145,20 @@ TEST(TextReplacement, LongLinesAndManyLines) {
               std::string(1 << 20, 'a') + "pin" + std::string(1 << 20, 'b') + "\r\n");
 }
 
+TEST(TextReplacement, TerminatorAnywhereInALongStretchWithoutMatches) {
+    // Long stretches are checked for lone terminators in blocks; a pair
+    // may straddle a block's end, and a lone one may sit anywhere.
+    for (std::size_t at = 0; at < 140; ++at) {
+        for (const char* terminator : {"\r\n", "\n", "\r"}) {
+            const std::string content = std::string(at, 'x') + terminator + std::string(150, 'y') + "\r\n\r\n" +
+                                        std::string(at / 2, 'z');
+            const std::string expected = reference(content, "q", "Q");
+            ASSERT_EQ(replace_in_lines(content, "q", "Q"), expected) << at;
+            ASSERT_EQ(streamed(content, "q", "Q", 1 + at % 70), expected) << at;
+        }
+    }
+}
+
 TEST(TextReplacement, AgreesWithAPlainReadingOnRandomInput) {
     std::mt19937 random(20240611);
     const std::string alphabet("ab\r\n\xC3", 5);
@@ -150,7 +181,8 @@ TEST(TextReplacement, AgreesWithAPlainReadingOnRandomInput) {
             }
         }
         const std::string replacement = random_text(4);
-        ASSERT_EQ(replace_in_lines(content, search, replacement), reference(content, search, replacement))
-            << "round " << round;
+        const std::string expected = reference(content, search, replacement);
+        ASSERT_EQ(replace_in_lines(content, search, replacement), expected) << "round " << round;
+        ASSERT_EQ(streamed(content, search, replacement, 1 + round % 5), expected) << "round " << round;
     }
 }

@@ -4,10 +4,11 @@
 // thrown). It also plays the small child programs the process runner is
 // tested with, so every helper is one PE file.
 //
-//   services_driver [--hold PATH] COMMAND ARGS...
+//   services_driver [--hold PATH | --hold-shared PATH] COMMAND ARGS...
 //
 // --hold PATH keeps PATH open (others may only read it) for the whole call,
-// as a program that has the file in use would.
+// as a program that has the file in use would. --hold-shared PATH keeps it
+// open letting others read and write it, but not delete or replace it.
 //
 // Calls into the services:
 //   fetch USER PASSWORD DOMAIN ARQUIVO [USER PASSWORD DOMAIN ARQUIVO]...
@@ -24,6 +25,7 @@
 //       there once the wait is over
 //   replace PATH SEARCH REPLACEMENT
 //   sweep
+//   placement SYSTEM32_PATH NAME   where a library for 32-bit programs goes
 //
 // Child programs (print nothing):
 //   sleep SECONDS [RECORD]     appends "start PID" and "end PID" lines to RECORD
@@ -44,6 +46,7 @@
 #include "services/operation_error.h"
 #include "services/temp_sweep.h"
 #include "services/text_file_edit.h"
+#include "services/wow64_placement.h"
 
 namespace {
 
@@ -343,7 +346,7 @@ Json run_with_timer(const std::wstring& command_line, UINT interval_ms) {
 // ------------------------------------------------------------------ commands
 
 int usage() {
-    print_line(Json().text("failure", L"usage: services_driver [--hold PATH] COMMAND ARGS...").str());
+    print_line(Json().text("failure", L"usage: services_driver [--hold[-shared] PATH] COMMAND ARGS...").str());
     return 2;
 }
 
@@ -388,6 +391,10 @@ int run_command(const std::vector<std::wstring>& args) {
         print_line(timed_call([&](Json&) { replace_text_in_file(args[1], args[2], args[3]); }).str());
         return 0;
     }
+    if (command == L"placement" && count == 2) {
+        print_line(Json().text("path", placement_for_32bit_programs(args[1], args[2])).str());
+        return 0;
+    }
     if (command == L"sweep" && count == 0) {
         print_line(timed_call([](Json&) { sweep_temporary_files(); }).str());
         return 0;
@@ -413,9 +420,10 @@ int run_command(const std::vector<std::wstring>& args) {
 int wmain(int argc, wchar_t** argv) {
     std::vector<std::wstring> args(argv + 1, argv + argc);
     HANDLE held = INVALID_HANDLE_VALUE;
-    if (args.size() >= 2 && args[0] == L"--hold") {
-        held = CreateFileW(args[1].c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (args.size() >= 2 && (args[0] == L"--hold" || args[0] == L"--hold-shared")) {
+        const DWORD sharing = args[0] == L"--hold" ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE;
+        held = CreateFileW(args[1].c_str(), GENERIC_READ, sharing, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
         if (held == INVALID_HANDLE_VALUE) {
             print_line(Json().text("failure", L"cannot hold " + args[1]).integer("code", GetLastError()).str());
             return 2;

@@ -47,6 +47,11 @@ constexpr char kUsage[] =
     "  close HWND                    posts WM_CLOSE\n"
     "  sysclose HWND                 posts WM_SYSCOMMAND SC_CLOSE, as the close box does\n"
     "  launch COMMAND_LINE           CreateProcessW with exactly this command line\n"
+    "  launchrefusing CLASS COMMAND_LINE   the same, with a hook in the program's first thread\n"
+    "                                that makes the creation of windows of CLASS fail with error 8;\n"
+    "                                also gives the system's text for error 8\n"
+    "  pointerat HWND X Y            moves the mouse pointer to that screen point and names the\n"
+    "                                pointer HWND's thread has set: wait, arrow, ibeam, none, other\n"
     "  alive PID                     whether the process still runs, else its exit code\n"
     "  waitexit PID TIMEOUT_MS       wait for the process to end\n"
     "  hostaddr                      host name and the addresses its lookup gives, in order\n"
@@ -232,6 +237,7 @@ DWORD thread_of(HWND window, DWORD* process = nullptr) {
 struct InsideView {
     bool answered = false;
     bool has_icon = false;
+    PointerShape pointer = PointerShape::Other;
     ResourceFigures resources{-1, -1};
     std::map<long long, FontRecord> fonts;
 };
@@ -261,6 +267,7 @@ InsideView look_inside(HWND top_level) {
         if (report) {
             view.answered = true;
             view.has_icon = report->has_icon != 0;
+            view.pointer = report->pointer;
             view.resources = report->resources;
             for (int i = 0; i < report->count && i < kMaxFontRecords; ++i) {
                 view.fonts[report->records[i].control] = report->records[i];
@@ -380,6 +387,11 @@ Json control_json(HWND parent, HWND control, const FontRecord* font) {
         SendMessageTimeoutW(control, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &state);
         item.num("checked", static_cast<long long>(state));
     }
+    if (lstrcmpiW(kind.c_str(), L"Edit") == 0) {
+        DWORD_PTR limit = 0;
+        SendMessageTimeoutW(control, EM_GETLIMITTEXT, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &limit);
+        item.num("limit", static_cast<long long>(limit));
+    }
     return item;
 }
 
@@ -482,6 +494,70 @@ std::string launch(const std::wstring& command_line) {
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return Json().boolean("ok", true).num("pid", process.dwProcessId).text();
+}
+
+// Starts the program suspended, hooks its first thread through
+// probe_hook.dll so that creating a window of `refused_class` fails, and
+// lets it run. The hook reads the class from the environment the program
+// inherits.
+std::string launch_refusing(const std::wstring& refused_class, const std::wstring& command_line) {
+    wchar_t dll_path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, dll_path, MAX_PATH);
+    wchar_t* slash = wcsrchr(dll_path, L'\\');
+    lstrcpyW(slash ? slash + 1 : dll_path, L"probe_hook.dll");
+    HMODULE dll = LoadLibraryW(dll_path);
+    const auto hook_proc = dll ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(
+                                     GetProcAddress(dll, "probe_refuse_creation_hook")))
+                               : nullptr;
+    if (!hook_proc) {
+        return error_json(L"probe_hook.dll or its refusing hook is missing");
+    }
+    std::vector<wchar_t> writable(command_line.begin(), command_line.end());
+    writable.push_back(L'\0');
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    SetEnvironmentVariableW(kRefusedClassVariable, refused_class.c_str());
+    const BOOL started = CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                                        nullptr, &startup, &process);
+    SetEnvironmentVariableW(kRefusedClassVariable, nullptr);
+    if (!started) {
+        return Json().boolean("ok", false).str("error", L"CreateProcessW failed").num("code", GetLastError()).text();
+    }
+    // The hook stays set until the probe ends; it concerns only that thread.
+    const HHOOK hook = SetWindowsHookExW(WH_CBT, hook_proc, dll, process.dwThreadId);
+    const DWORD hook_error = GetLastError();
+    if (!hook) {
+        TerminateProcess(process.hProcess, 1);
+    } else {
+        ResumeThread(process.hThread);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    if (!hook) {
+        return Json().boolean("ok", false).str("error", L"SetWindowsHookExW failed").num("code", hook_error).text();
+    }
+    wchar_t* text = nullptr;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                   nullptr, ERROR_NOT_ENOUGH_MEMORY, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    const std::wstring system_text = text ? text : L"";
+    if (text) {
+        LocalFree(text);
+    }
+    return Json().boolean("ok", true).num("pid", process.dwProcessId).str("system_text", system_text).text();
+}
+
+std::string pointer_at(HWND top_level, int x, int y) {
+    if (!SetCursorPos(x, y)) {
+        return error_json(L"SetCursorPos failed");
+    }
+    Sleep(300);  // the window under it sets its pointer on the move
+    const InsideView inside = look_inside(top_level);
+    if (!inside.answered) {
+        return error_json(L"the window's thread did not answer");
+    }
+    static const wchar_t* const kNames[] = {L"other", L"none", L"arrow", L"wait", L"ibeam"};
+    return Json().boolean("ok", true).str("pointer", kNames[static_cast<int>(inside.pointer)]).text();
 }
 
 // Exit code of the process, or -1 while it runs (or when it cannot be opened).
@@ -806,6 +882,12 @@ std::string run(const std::vector<std::wstring>& args) {
     }
     if (command == L"launch" && need(1)) {
         return launch(args[1]);
+    }
+    if (command == L"pointerat" && need(3)) {
+        return pointer_at(arg_window(1), _wtoi(args[2].c_str()), _wtoi(args[3].c_str()));
+    }
+    if (command == L"launchrefusing" && need(2)) {
+        return launch_refusing(args[1], args[2]);
     }
     if (command == L"alive" && need(1)) {
         return process_state(static_cast<DWORD>(_wtoi64(args[1].c_str())), 0);

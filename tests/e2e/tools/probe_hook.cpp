@@ -78,6 +78,20 @@ ResourceFigures resource_figures() {
     return figures;
 }
 
+PointerShape pointer_shape() {
+    const HCURSOR shown = GetCursor();
+    if (shown == nullptr) {
+        return PointerShape::None;
+    }
+    if (shown == LoadCursorW(nullptr, IDC_ARROW)) {
+        return PointerShape::Arrow;
+    }
+    if (shown == LoadCursorW(nullptr, IDC_WAIT)) {
+        return PointerShape::Wait;
+    }
+    return shown == LoadCursorW(nullptr, IDC_IBEAM) ? PointerShape::IBeam : PointerShape::Other;
+}
+
 void answer_request(HWND top_level) {
     // First, before this request's own device contexts exist.
     const ResourceFigures figures = resource_figures();
@@ -92,6 +106,7 @@ void answer_request(HWND top_level) {
         if (report) {
             report->resources = figures;
             report->has_icon = has_icon(top_level);
+            report->pointer = pointer_shape();
             report->count = 0;
             for (HWND child = GetWindow(top_level, GW_CHILD); child && report->count < kMaxFontRecords;
                  child = GetWindow(child, GW_HWNDNEXT)) {
@@ -130,6 +145,21 @@ void answer_request(HWND top_level) {
 }
 
 }  // namespace
+
+// A CBT hook that makes CreateWindowExW fail for one window class, as a
+// system out of memory for windows would (error 8).
+extern "C" __declspec(dllexport) LRESULT CALLBACK probe_refuse_creation_hook(int code, WPARAM wparam, LPARAM lparam) {
+    if (code == HCBT_CREATEWND) {
+        wchar_t refused[256] = {};
+        wchar_t created[256] = {};
+        if (GetEnvironmentVariableW(kRefusedClassVariable, refused, 256) != 0 &&
+            GetClassNameW(reinterpret_cast<HWND>(wparam), created, 256) != 0 && lstrcmpiW(refused, created) == 0) {
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return 1;
+        }
+    }
+    return CallNextHookEx(nullptr, code, wparam, lparam);
+}
 
 extern "C" __declspec(dllexport) LRESULT CALLBACK probe_get_message_hook(int code, WPARAM wparam, LPARAM lparam) {
     static const UINT request = RegisterWindowMessageW(kInsideRequestMessage);

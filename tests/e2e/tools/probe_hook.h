@@ -13,6 +13,10 @@ constexpr wchar_t kInsideRequestMessage[] = L"ZunaveriProbeInsideRequest";
 
 constexpr int kMaxFontRecords = 128;
 
+// The environment variable that names the window class whose creation
+// probe_refuse_creation_hook refuses in the process it runs in.
+constexpr wchar_t kRefusedClassVariable[] = L"ZUNAVERI_PROBE_REFUSED_CLASS";
+
 struct FontRecord {
     long long control;  // HWND as a number
     int has_font;       // WM_GETFONT gave a handle
@@ -32,9 +36,15 @@ struct ResourceFigures {
     long long private_bytes;  // commit charge (PagefileUsage, which is PrivateUsage on Windows)
 };
 
+// The pointer that the window's thread has set (GetCursor), compared with
+// the system's pointers loaded in that process: cursor handles mean
+// nothing in another process.
+enum class PointerShape : int { Other, None, Arrow, Wait, IBeam };
+
 struct InsideReport {
     ResourceFigures resources;
     int has_icon;  // the top-level window has an icon of its own or from its class
+    PointerShape pointer;
     int count;
     FontRecord records[kMaxFontRecords];  // one per direct child control
 };
