@@ -36,7 +36,7 @@ void Form1::Command1_Click() {
         copy_step(kFbclientSource, kFbclientTarget),
         fetch_step(*this, kGds32Name),
         // Where the stack's 32-bit PHP looks, in the 64-bit build too.
-        action_step([] { copy_file_replacing(kGds32Source, placement_for_32bit_programs(kGds32Target, kGds32Name)); }),
+        copy_step(kGds32Source, [] { return placement_for_32bit_programs(kGds32Target, kGds32Name); }),
         log_step(*this, L"4. Iniciando serviço do Apache e MySQL"),
         run_step(kXamppStopCommand),
         run_step(kXamppStartCommand),

@@ -28,9 +28,13 @@ Step run_step(std::wstring command_line) {
     });
 }
 
-Step copy_step(std::wstring source, std::wstring target) {
+Step copy_step(std::wstring source, std::function<std::wstring()> target) {
     return action_step([source = std::move(source), target = std::move(target)] {
         const std::vector<HeldFile> checked = Form1::instance().check_release_files(source);
-        copy_file_replacing(source, target);
+        copy_file_replacing(source, target());
     });
+}
+
+Step copy_step(std::wstring source, std::wstring target) {
+    return copy_step(std::move(source), [target = std::move(target)] { return target; });
 }

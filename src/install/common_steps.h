@@ -2,6 +2,7 @@
 // that each sequence reads like its step table.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "install/step_sequence.h"
@@ -16,3 +17,5 @@ Step fetch_step(Form1& form, std::wstring remote_name);
 Step run_step(std::wstring command_line);
 // Copies one file, replacing the target.
 Step copy_step(std::wstring source, std::wstring target);
+// The same, with the target found when the step runs.
+Step copy_step(std::wstring source, std::function<std::wstring()> target);
