@@ -110,8 +110,15 @@ void append(const State& s, const std::string& line) {
     if (file == INVALID_HANDLE_VALUE) {
         return;
     }
-    LARGE_INTEGER size{};
-    if (GetFileSizeEx(file, &size) && needs_rotation(static_cast<std::uint64_t>(size.QuadPart), line.size())) {
+    // A log marked read-only is left alone, as Windows leaves it to every
+    // process (Wine lets a privileged one append to it all the same).
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        CloseHandle(file);
+        return;
+    }
+    const std::uint64_t size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    if (needs_rotation(size, line.size())) {
         CloseHandle(file);
         // A file that cannot be rotated is not written past its bound.
         if (!MoveFileExW(s.path.c_str(), s.rotated_path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
