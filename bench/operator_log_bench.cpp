@@ -65,7 +65,7 @@ int wmain(int argc, wchar_t** argv) {
     const int checks = argc > 2 ? _wtoi(argv[2]) : 20000;
 
     operator_log::add_secret(L"trocar-1234");
-    operator_log::begin(L"bench_operator_log.exe /atualizar", L"bench", 3600 * 1000);
+    operator_log::begin(L"bench_operator_log.exe /atualizar", L"bench", 3600LL * 1000);
 
     wchar_t program_data[MAX_PATH];
     GetEnvironmentVariableW(L"ProgramData", program_data, MAX_PATH);

@@ -37,7 +37,7 @@ struct State {
     std::wstring rotated_path;
     HANDLE lock = nullptr;
     SecretMask secrets;
-    RepeatFilter repeats{3600 * 1000};
+    RepeatFilter repeats{3600LL * 1000};
     std::wstring last_fetch_name;
     FetchOutcome last_fetch = FetchOutcome::Unknown;
 };

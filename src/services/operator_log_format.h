@@ -43,7 +43,7 @@ std::string log_line(const LocalTime& when, std::uint32_t process_id, Mode mode,
 
 // The file never grows past this; the line that would take it past goes
 // into a fresh file, the full one becoming instalador.log.1.
-inline constexpr std::uint64_t kSizeLimit = 1024 * 1024;
+inline constexpr std::uint64_t kSizeLimit = 1024ULL * 1024;
 
 // Whether the file must be rotated before a line of `line_size` bytes is
 // appended to a file of `file_size` bytes. An empty file is never rotated.

@@ -400,7 +400,7 @@ int run_command(const std::vector<std::wstring>& args) {
         const int lines = _wtoi(args[1].c_str());
         const std::wstring filler(static_cast<std::size_t>(_wtoi(args[2].c_str())), L'x');
         print_line(timed_call([&](Json&) {
-                       operator_log::begin(GetCommandLineW(), L"driver", 3600 * 1000);
+                       operator_log::begin(GetCommandLineW(), L"driver", 3600LL * 1000);
                        for (int i = 0; i < lines; ++i) {
                            operator_log::write(L"linha " + std::to_wstring(i) + L" " + filler);
                        }
