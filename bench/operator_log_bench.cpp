@@ -6,9 +6,10 @@
 //     for append;
 //   - a written line: operator_log::write of a new text (lock, open for
 //     append, size and attribute, write, close);
-//   - a repeated check: operator_log::check with the same result as the
-//     check before, what every tick at the update mark pays (formatting,
-//     masking and the repeat rule; nothing reaches the disk).
+//   - a repeated check: the log calls of one check with the same result as
+//     the check before (the password noted, the reused copy noted, the
+//     check), what every tick at the update mark pays (formatting, masking
+//     and the repeat rule; nothing reaches the disk).
 // The log is the real one of the prefix it runs in
 // (C:\ProgramData\Zunaveri\instalador.log); the baseline file lies beside it.
 //
@@ -89,7 +90,8 @@ int wmain(int argc, wchar_t** argv) {
     const std::int64_t fetched = 133537247991234567;
     const std::int64_t installed = 125910720000000000;
     operator_log::check(fetched, installed, -12, false);
-    print("operator_log::check, the same result again", timed(checks, [&](int) {
+    print("a check's log calls, the same result again", timed(checks, [&](int) {
+              operator_log::add_secret(L"trocar-1234");
               operator_log::fetch_reused(L"ultima_atualizacao.txt");
               operator_log::check(fetched, installed, -12, false);
           }));

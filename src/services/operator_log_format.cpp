@@ -188,9 +188,11 @@ bool needs_rotation(std::uint64_t file_size, std::size_t line_size, std::uint64_
 }
 
 void SecretMask::add(std::wstring_view secret) {
-    if (secret.empty()) {
+    // Called with the same password at every fetch: known ones cost a compare.
+    if (secret.empty() || std::find(secrets_.begin(), secrets_.end(), secret) != secrets_.end()) {
         return;
     }
+    secrets_.emplace_back(secret);
     for (std::wstring form : {std::wstring(secret), percent_encoded(secret)}) {
         if (std::find(forms_.begin(), forms_.end(), form) == forms_.end()) {
             forms_.push_back(std::move(form));

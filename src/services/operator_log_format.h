@@ -61,7 +61,8 @@ public:
     std::wstring apply(std::wstring_view text) const;
 
 private:
-    std::vector<std::wstring> forms_;  // longest first
+    std::vector<std::wstring> secrets_;  // as given
+    std::vector<std::wstring> forms_;    // as given and percent-encoded, longest first
 };
 
 }  // namespace operator_log
