@@ -4,6 +4,7 @@
 #include "install/common_steps.h"
 #include "services/file_helpers.h"
 #include "services/locations.h"
+#include "services/operator_log.h"
 #include "services/wow64_placement.h"
 #include "shell/form1.h"
 
@@ -45,6 +46,7 @@ void Form1::Command1_Click() {
         place("application", action_step([this] { instalar_aplicacao(); })),
     };
     run_sequence(steps, [this](const std::wstring& description) { log_step_failure(description); });
+    operator_log::write(L"fim da instalação");
 }
 
 void Form1::log_step_failure(const std::wstring& description) {

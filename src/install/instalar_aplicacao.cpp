@@ -8,6 +8,7 @@
 #include "install/common_steps.h"
 #include "services/file_helpers.h"
 #include "services/locations.h"
+#include "services/operator_log.h"
 #include "shell/form1.h"
 #include "shell/program_title.h"
 
@@ -44,6 +45,7 @@ void Form1::instalar_aplicacao() {
         action_step([this] { set_hourglass_pointer(false); }),
         log_step(*this, L">> Zunaveri Digital instalado com sucesso <<"),
         action_step([this] {
+            operator_log::message_box(L"Zunaveri Digital instalado com sucesso");
             MessageBoxW(window_, L"Zunaveri Digital instalado com sucesso", kProgramTitle, MB_OK | MB_ICONINFORMATION);
         }),
     };

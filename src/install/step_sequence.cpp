@@ -47,6 +47,11 @@ std::size_t run_one(const std::vector<Step>& steps, std::size_t index) {
 }  // namespace
 
 void run_sequence(const std::vector<Step>& steps, const std::function<void(const std::wstring&)>& report_failure) {
+    run_sequence(steps, [&report_failure](std::size_t, const std::wstring& description) { report_failure(description); });
+}
+
+void run_sequence(const std::vector<Step>& steps,
+                  const std::function<void(std::size_t, const std::wstring&)>& report_failure) {
     // A table that names an unknown place is a fault of the program, found
     // before any step runs.
     for (const Step& step : steps) {
@@ -60,11 +65,11 @@ void run_sequence(const std::vector<Step>& steps, const std::function<void(const
             index = run_one(steps, index);
             continue;
         } catch (const OperationError& error) {
-            report_failure(error.description());
+            report_failure(index + 1, error.description());
         } catch (const std::bad_alloc&) {
-            report_failure(L"Memória insuficiente");
+            report_failure(index + 1, L"Memória insuficiente");
         } catch (const std::exception&) {
-            report_failure(L"Erro interno do programa");
+            report_failure(index + 1, L"Erro interno do programa");
         }
         // A failed step, or a condition that could not be worked out (which
         // counts as held): go on with the step that follows it.

@@ -27,3 +27,6 @@ Step place(std::string name, Step step);
 // Runs the steps in order; `report_failure` receives the description of
 // each failure. Never throws what a step throws.
 void run_sequence(const std::vector<Step>& steps, const std::function<void(const std::wstring&)>& report_failure);
+// The same, telling also which row of the table failed (1 for the first).
+void run_sequence(const std::vector<Step>& steps,
+                  const std::function<void(std::size_t, const std::wstring&)>& report_failure);

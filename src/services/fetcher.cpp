@@ -6,6 +6,7 @@
 #include "services/file_helpers.h"
 #include "services/locations.h"
 #include "services/module3.h"
+#include "services/operator_log.h"
 
 void fetch_remote_file(const std::wstring& user, const std::wstring& password, const std::wstring& domain,
                        const std::wstring& folder_of_client, const std::wstring& arquivo) {
@@ -14,6 +15,7 @@ void fetch_remote_file(const std::wstring& user, const std::wstring& password, c
 
     const std::optional<std::uint64_t> length = present_file_length(tested_copy);
     if (length && *length != 0) {
+        operator_log::fetch_reused(arquivo);
         return;
     }
     if (length) {
@@ -22,6 +24,7 @@ void fetch_remote_file(const std::wstring& user, const std::wstring& password, c
 
     const std::wstring command = fetch_command_line(folder_of_client, user, password, domain, arquivo);
     const std::optional<std::uint32_t> exit_code = run_and_wait_for_exit(command, 0, false);
+    operator_log::fetch_ran(arquivo, command, exit_code);
     if (exit_code && *exit_code != 0) {
         // Best effort: the transfer failed, and a copy that cannot be
         // removed will show itself at the step that uses it.

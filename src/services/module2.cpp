@@ -3,11 +3,13 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include "services/operator_log.h"
 #include "services/socket_checks.h"
 #include "shell/program_title.h"
 
 namespace {
 void show_socket_message(const std::wstring& text) {
+    operator_log::message_box(text);
     MessageBoxW(nullptr, text.c_str(), kProgramTitle, MB_OK);
 }
 }  // namespace

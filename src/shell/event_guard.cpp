@@ -2,11 +2,14 @@
 
 #include <windows.h>
 
+#include "services/operator_log.h"
 #include "shell/program_title.h"
 
 void end_after_uncaught_error(unsigned long number, const std::wstring& description) {
     const std::wstring text =
         L"Erro em tempo de execução '" + std::to_wstring(number) + L"':\r\n\r\n" + description;
+    operator_log::message_box(text);
     MessageBoxW(nullptr, text.c_str(), kProgramTitle, MB_OK | MB_ICONERROR);
+    operator_log::end_of_process(L"erro não tratado");
     ExitProcess(1);
 }

@@ -1,6 +1,7 @@
 #include "shell/form1.h"
 
 #include "services/module2.h"
+#include "services/operator_log.h"
 #include "shell/dpi.h"
 #include "shell/window_common.h"
 #include "shell/event_guard.h"
@@ -78,6 +79,7 @@ void Form1::create(HINSTANCE instance) {
 
 void Form1::load(const std::wstring& argument) {
     set_ipservidor_text(obter_ip_local());
+    operator_log::address_discovered(ipservidor_text());
     if (!is_update_mode(argument)) {
         Form3::instance().create_hidden();
         ShowWindow(window_, SW_SHOW);
@@ -98,6 +100,7 @@ int Form1::download_xampp_value() const {
 }
 
 void Form1::tarefa_add(const std::wstring& line) {
+    operator_log::list_line(line);
     SendMessageW(control(kTarefa), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
 }
 
@@ -139,6 +142,7 @@ void Form1::enable_timer1() { SetTimer(window_, kTimer1, kTimer1IntervalMs, null
 
 void Form1::Command2_Click() {
     // "Sair": ends the program at once; child processes run on by themselves.
+    operator_log::end_of_process(L"\"Sair\" ou a janela fechada");
     ExitProcess(0);
 }
 
@@ -208,6 +212,11 @@ LRESULT Form1::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
         return 0;
     case 0x02E0:  // WM_DPICHANGED
         follow_dpi_change(window_, layout_, wparam, lparam);
+        return 0;
+    case WM_ENDSESSION:
+        if (wparam) {
+            operator_log::end_of_process(L"a sessão do Windows terminou");
+        }
         return 0;
     case WM_DESTROY:
         layout_.release_fonts();

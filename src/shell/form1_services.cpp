@@ -1,6 +1,7 @@
 // The support operations as the main window offers them to its procedures.
 #include "services/fetcher.h"
 #include "services/file_helpers.h"
+#include "services/operator_log.h"
 #include "services/release_check.h"
 #include "services/temp_sweep.h"
 #include "services/text_file_edit.h"
@@ -13,6 +14,7 @@ void Form1::Download(const std::wstring& arquivo) {
     Form3& settings = Form3::instance();
     const std::wstring user = settings.usuarioFTP();
     const std::wstring password = settings.senhaFTP();
+    operator_log::add_secret(password);
     const std::wstring domain = settings.servidorFTP();
     fetch_remote_file(user, password, domain, tool_folder(), arquivo);
 }

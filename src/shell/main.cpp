@@ -3,19 +3,29 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "deployment_values.h"
+#include "services/operator_log.h"
 #include "shell/event_guard.h"
 #include "shell/form1.h"
 #include "shell/message_loop.h"
+#include "shell/operator_log_settings.h"
+#include "shell/program_version.h"
 #include "shell/run_mode.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
 
+    operator_log::add_secret(kDefaultFtpPassword);
+    if (kOperatorLogOn) {
+        operator_log::begin(GetCommandLineW(), kProgramVersion, kOperatorLogRepeatMs);
+    }
     Form1& form = Form1::instance();
     // A main window that cannot be created ends the program as any error
     // that no procedure handles does: its number and description, exit code 1.
     run_event_handler([&] { form.create(instance); });
     run_event_handler([&] { form.load(argument_text(GetCommandLineW())); });
-    return run_message_loop();
+    const int exit_code = run_message_loop();
+    operator_log::end_of_process(L"fim do laço de mensagens");
+    return exit_code;
 }

@@ -8,6 +8,7 @@
 #include "services/file_helpers.h"
 #include "services/locations.h"
 #include "services/module2.h"
+#include "services/operator_log.h"
 #include "services/text_file.h"
 #include "shell/form1.h"
 #include "update/update_decision.h"
@@ -40,5 +41,6 @@ void Form1::aplicar_atualizacao() {
         run_step(kImportScriptCommand),
         action_step([this] { limpar_temporarios(); }),
     };
-    run_sequence(steps, [](const std::wstring&) {});
+    // Failing steps are skipped; the operator's log keeps their trace.
+    run_sequence(steps, [](std::size_t step, const std::wstring& why) { operator_log::update_step_failed(step, why); });
 }

@@ -1,4 +1,5 @@
 // The tick of Timer1 and the update checks of update mode.
+#include "services/operator_log.h"
 #include "shell/form1.h"
 #include "update/elapsed_clock.h"
 
@@ -24,10 +25,11 @@ void Form1::run_update_check() {
     } in_progress(check_in_progress_);
     try {
         verificar_atualizacao();
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
         // Nobody watches update mode and a message box would stall the
         // schedule: a failed check (no connection, no installed marker) is
         // abandoned and the next one comes after the clock has run again.
         set_cronometro_caption(kClockStart);
+        operator_log::check_failed(error);
     }
 }

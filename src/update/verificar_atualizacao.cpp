@@ -4,6 +4,7 @@
 // after the fetched one.
 #include "services/file_helpers.h"
 #include "services/locations.h"
+#include "services/operator_log.h"
 #include "shell/form1.h"
 #include "update/elapsed_clock.h"
 #include "update/update_decision.h"
@@ -14,7 +15,9 @@ void Form1::verificar_atualizacao() {
     Download(kUpdateMarkerName);
     const std::int64_t fetched = local_modification_time(kFetchedUpdateMarker);
     const std::int64_t installed = local_modification_time(kInstalledUpdateMarker);
-    if (!update_due(minute_boundaries(fetched, installed))) {
+    const std::int64_t minutes = minute_boundaries(fetched, installed);
+    operator_log::check(fetched, installed, minutes, update_due(minutes));
+    if (!update_due(minutes)) {
         return;
     }
     // Signed releases: a refusal ends the check here, before anything changes.
@@ -24,4 +27,5 @@ void Form1::verificar_atualizacao() {
     }
     aplicar_atualizacao();
     set_cronometro_caption(kClockStart);
+    operator_log::write_outcome(L"atualização aplicada; o relógio volta a 00:00:00");
 }

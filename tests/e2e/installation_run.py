@@ -136,10 +136,10 @@ def prepare(session: WineSession, server: ReleaseServer, environment: Optional[d
 class InstallationRun:
     """One started copy of the tool and its main window's controls."""
 
-    def __init__(self, session: WineSession):
+    def __init__(self, session: WineSession, tail: str = ""):
         self.session = session
         self.probe = session.probe
-        self.tool: RunningTool = launch_tool(session)
+        self.tool: RunningTool = launch_tool(session, tail)
         self.main = self.tool.wait_main_window(visible=True)
         self.controls = {control_id: control["hwnd"] for control_id, control in
                          self.probe.controls(self.main["hwnd"]).items()}

@@ -8,6 +8,8 @@ bytes (read from the outside through the probe).
   ticks come at least 10 ms apart, so 100,000 of them would take 17 minutes
   or more: the probe posts the same WM_TIMER the timer would deliver, in
   batches, to the tool's own message loop and tick handler.
+  It runs twice: with the operator's log, and with the build that has none,
+  so the time per check of both stands side by side in one run.
 - Updates applied over and over: an update is due at every check, so each
   round fetches the release files from the FTP server, runs the package and
   the import script, rewrites the .env, copies the customer's images and
@@ -45,6 +47,17 @@ PRIVATE_BYTES_SLACK = 256 * 1024
 @pytest.fixture(scope="module")
 def fast_tool(windows_build):
     tool = windows_build / "fast-ticks" / EXE_NAME
+    if not tool.exists():
+        pytest.fail(f"the fast-ticking build is missing: {tool}")
+    return tool
+
+
+@pytest.fixture(scope="module", params=["log on", "log off"])
+def tool_with_and_without_log(request, windows_build):
+    """The fast build, and the same without the operator's log: the cost of
+    the log per check, side by side in one run."""
+    folder = "fast-ticks" if request.param == "log on" else "fast-ticks-no-log"
+    tool = windows_build / folder / EXE_NAME
     if not tool.exists():
         pytest.fail(f"the fast-ticking build is missing: {tool}")
     return tool
@@ -90,8 +103,8 @@ def test_probe_reads_the_figures_of_a_process(wine, release_server, fast_tool):
     assert stats["gdi_objects"] >= 10, stats
 
 
-def test_100000_ticks_at_the_mark_leak_nothing(wine, release_server, fast_tool):
-    pc = InstalledPC(wine, fast_tool)
+def test_100000_ticks_at_the_mark_leak_nothing(wine, release_server, tool_with_and_without_log):
+    pc = InstalledPC(wine, tool_with_and_without_log)
     pc.make_no_update_due()
     release_server.connect(wine)
     tool = pc.start()
@@ -107,9 +120,9 @@ def test_100000_ticks_at_the_mark_leak_nothing(wine, release_server, fast_tool):
     posted = probe.post_timer_ticks(main["hwnd"], TIMER1, TICKS_AT_THE_MARK, check_box)
     seconds = time.monotonic() - began
     end = figures(tool)
-    report(wine, "update mode at the mark", start, end,
+    report(wine, f"update mode at the mark, {tool_with_and_without_log.parent.name}", start, end,
            f"{posted['posted']} ticks in {posted['batches']} batches, {seconds:.1f} s, "
-           f"{posted['posted'] / seconds:.0f} checks/s")
+           f"{posted['posted'] / seconds:.0f} checks/s, {seconds / posted['posted'] * 1e6:.0f} µs per check")
 
     assert posted["posted"] == TICKS_AT_THE_MARK
     assert clock.read() == MARK, "no update was due, so the clock stays at the mark"

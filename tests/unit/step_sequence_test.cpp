@@ -79,3 +79,11 @@ TEST(StepSequence, AnIfElseMadeOfAConditionAndAJump) {
                                    : (std::vector<std::wstring>{L"read", L"close"}));
     }
 }
+
+TEST(StepSequence, FailuresCanBeToldByTheirRowInTheTable) {
+    std::vector<std::pair<std::size_t, std::wstring>> failures;
+    run_sequence({condition_step([]() -> bool { throw OperationError(5, L"c"); }, "end"), action_step(failing(L"x")),
+                  place("end", action_step(failing(L"y")))},
+                 [&](std::size_t row, const std::wstring& description) { failures.emplace_back(row, description); });
+    EXPECT_EQ(failures, (std::vector<std::pair<std::size_t, std::wstring>>{{1, L"c"}, {2, L"x"}, {3, L"y"}}));
+}

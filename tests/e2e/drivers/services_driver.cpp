@@ -26,6 +26,9 @@
 //   replace PATH SEARCH REPLACEMENT
 //   sweep
 //   placement SYSTEM32_PATH NAME   where a library for 32-bit programs goes
+//   log COUNT WIDTH
+//       starts the operator's log as the tool does and writes COUNT lines
+//       "linha N " followed by WIDTH x's
 //
 // Child programs (print nothing):
 //   sleep SECONDS [RECORD]     appends "start PID" and "end PID" lines to RECORD
@@ -44,6 +47,7 @@
 #include "services/file_helpers.h"
 #include "services/module3.h"
 #include "services/operation_error.h"
+#include "services/operator_log.h"
 #include "services/temp_sweep.h"
 #include "services/text_file_edit.h"
 #include "services/wow64_placement.h"
@@ -397,6 +401,17 @@ int run_command(const std::vector<std::wstring>& args) {
     }
     if (command == L"sweep" && count == 0) {
         print_line(timed_call([](Json&) { sweep_temporary_files(); }).str());
+        return 0;
+    }
+    if (command == L"log" && count == 2) {
+        const int lines = _wtoi(args[1].c_str());
+        const std::wstring filler(static_cast<std::size_t>(_wtoi(args[2].c_str())), L'x');
+        print_line(timed_call([&](Json&) {
+                       operator_log::begin(GetCommandLineW(), L"driver", 3600LL * 1000);
+                       for (int i = 0; i < lines; ++i) {
+                           operator_log::write(L"linha " + std::to_wstring(i) + L" " + filler);
+                       }
+                   }).str());
         return 0;
     }
 

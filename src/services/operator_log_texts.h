@@ -1,0 +1,38 @@
+// What the operator's log says about each event, in the system's language.
+// Pure: the edge (operator_log.cpp) fills in the facts.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "services/operator_log_format.h"
+
+namespace operator_log {
+
+// How the fetched copy of a remote file came to be there.
+enum class FetchOutcome { Unknown, Fetched, Reused, Failed };
+
+std::wstring start_text(std::wstring_view version, int bits, Mode mode, std::wstring_view argument);
+std::wstring address_text(std::wstring_view address);
+std::wstring list_line_text(std::wstring_view line);
+std::wstring message_box_text(std::wstring_view text);
+
+// What wget's exit code says, in a few words ("" for 0).
+std::wstring wget_exit_meaning(std::uint32_t code);
+// A transfer that ended with a non-zero code, or (no code) could not be
+// started. The command line is given whole; the writer masks the password.
+std::wstring fetch_failure_text(std::wstring_view arquivo, std::optional<std::uint32_t> exit_code,
+                                std::wstring_view command_line);
+
+// One update check: both markers' local file times, the minute difference
+// and the decision, and how the server's marker was obtained.
+std::wstring check_text(std::int64_t fetched, std::int64_t installed, std::int64_t minutes, bool due,
+                        FetchOutcome marker);
+std::wstring check_failure_text(std::wstring_view description);
+// A step of the update application that failed (1 = the table's first row).
+std::wstring update_step_failure_text(std::size_t step, std::wstring_view description);
+std::wstring end_text(std::wstring_view why);
+
+}  // namespace operator_log
