@@ -14,6 +14,7 @@ import pytest
 
 from installation_run import (APPLICATION_LINES, WEB_STACK_LINES, SEPARATOR, InstallationRun, error_lines, prepare,
                               temp_file)
+from operator_log_file import texts as log_texts
 from release_server import ReleaseServer, standin_runs, wget_calls
 from signed_release import (APPLIED_SERIAL, DIFFERS, MANIFEST, MANIFEST_REFUSED, SIGNATURE, change_one_byte,
                             check_release, refusal, sign)
@@ -131,6 +132,8 @@ class TestUpdate:
         else:
             assert names[-3:] == [PACKAGE, "zunaveri.sql", IMPORT_SCRIPT], "all checked before anything runs"
             assert not temp_file(signed_wine, IMPORT_SCRIPT).exists(), "the refused copy is deleted"
+            assert any(IMPORT_SCRIPT in text and DIFFERS in text for text in log_texts(signed_wine)), \
+                "the operator's log says why the update was refused"
         assert clock.tool.alive()
 
     def test_update_with_the_serial_already_applied_goes_ahead(self, signed_wine, signed_server, signed_build):
