@@ -1,5 +1,7 @@
 #include "services/operator_log_format.h"
 
+#include "services/utf8_text.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -66,45 +68,7 @@ std::wstring one_line_text(std::wstring_view text) {
     return out;
 }
 
-void append_utf8(std::string& out, char32_t code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
 
-// UTF-8 of UTF-16 text (or UTF-32 where wchar_t is 32 bits); a lone
-// surrogate or an out-of-range value becomes U+FFFD.
-std::string utf8(std::wstring_view text) {
-    constexpr char32_t kReplacement = 0xFFFD;
-    std::string out;
-    out.reserve(text.size() + text.size() / 4);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto unit = static_cast<char32_t>(text[i]);
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size()) {
-            const auto next = static_cast<char32_t>(text[i + 1]);
-            if (next >= 0xDC00 && next <= 0xDFFF) {
-                append_utf8(out, 0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00));
-                ++i;
-                continue;
-            }
-        }
-        const bool invalid = (unit >= 0xD800 && unit <= 0xDFFF) || unit > 0x10FFFF;
-        append_utf8(out, invalid ? kReplacement : unit);
-    }
-    return out;
-}
 
 void replace_all(std::wstring& text, std::wstring_view what, std::wstring_view with) {
     if (what.empty()) {
@@ -178,7 +142,7 @@ std::string log_line(const LocalTime& when, std::uint32_t process_id, Mode mode,
     line += mode_name(mode);
     line += L' ';
     line += one_line_text(text);
-    std::string bytes = utf8(line);
+    std::string bytes = utf8_of(line);
     bytes += "\r\n";
     return bytes;
 }
