@@ -80,9 +80,10 @@ void dispatch_pending_messages(HeldQuit& quit) {
 // Lets `milliseconds` pass with the program's windows still handling their events.
 void pause_handling_messages(DWORD milliseconds, HeldQuit& quit) {
     const ULONGLONG end = GetTickCount64() + milliseconds;
+    HANDLE no_handle = nullptr;  // a count of 0: only window events wake the wait
     for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
         dispatch_pending_messages(quit);
-        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        MsgWaitForMultipleObjectsEx(0, &no_handle, static_cast<DWORD>(end - now), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     }
     dispatch_pending_messages(quit);
 }
