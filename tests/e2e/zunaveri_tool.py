@@ -84,8 +84,13 @@ class RunningTool:
         return found[0]
 
     def wait_main_window(self, visible: bool = True, timeout: float = 60.0) -> dict:
-        return wait_until(lambda: next((w for w in self.windows(MAIN_CAPTION) if w["visible"] or not visible),
-                                       None), timeout, what=f"the main window of pid {self.pid}")
+        try:
+            return wait_until(lambda: next((w for w in self.windows(MAIN_CAPTION) if w["visible"] or not visible),
+                                           None), timeout, what=f"the main window of pid {self.pid}")
+        except TimeoutError as error:
+            # Say what there was instead: the process's state, its windows, any message box.
+            raise TimeoutError(f"{error}; process alive: {self.probe.alive(self.pid)}; its windows: "
+                               f"{self.windows(MAIN_CAPTION)}; message boxes: {self.probe.message_boxes()}") from None
 
     def settings_windows(self) -> list[dict]:
         return self.windows(SETTINGS_CAPTION)
