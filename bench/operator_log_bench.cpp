@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "services/operator_log.h"
+#include "oplog/operator_log.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <string>
 
-#include "services/release_verifier.h"
+#include "release/release_verifier.h"
 
 namespace {
 double counter_seconds() {

@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "services/module3.h"
-#include "shell/message_loop.h"
+#include "services/message_pump.h"
+#include "services/process_runner.h"
 
 namespace {
 

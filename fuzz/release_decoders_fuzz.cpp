@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "services/der_signature.h"
-#include "services/release_manifest.h"
-#include "services/release_rules.h"
+#include "release/der_signature.h"
+#include "release/release_manifest.h"
+#include "release/release_rules.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "install/common_steps.h"
 
 #include "services/file_helpers.h"
-#include "services/module3.h"
+#include "services/process_runner.h"
 #include "shell/form1.h"
 
 namespace {

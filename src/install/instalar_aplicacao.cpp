@@ -3,14 +3,14 @@
 // the end of the busy state and the completion message.
 #include <memory>
 
-#include "services/text_file.h"
 #include "install/base_url.h"
 #include "install/common_steps.h"
+#include "oplog/operator_log.h"
 #include "services/file_helpers.h"
 #include "services/locations.h"
-#include "services/operator_log.h"
+#include "services/program_title.h"
+#include "services/text_file.h"
 #include "shell/form1.h"
-#include "shell/program_title.h"
 
 using namespace locations;
 

@@ -2,11 +2,11 @@
 
 #include <windows.h>
 
+#include "oplog/operator_log.h"
 #include "services/command_line.h"
 #include "services/file_helpers.h"
 #include "services/locations.h"
-#include "services/module3.h"
-#include "services/operator_log.h"
+#include "services/process_runner.h"
 
 void fetch_remote_file(const std::wstring& user, const std::wstring& password, const std::wstring& domain,
                        const std::wstring& folder_of_client, const std::wstring& arquivo) {

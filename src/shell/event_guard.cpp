@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "services/operator_log.h"
-#include "shell/program_title.h"
+#include "oplog/operator_log.h"
+#include "services/program_title.h"
 
 void end_after_uncaught_error(unsigned long number, const std::wstring& description) {
     const std::wstring text =

@@ -1,14 +1,14 @@
 #include "shell/form1.h"
 
-#include "services/module2.h"
-#include "services/operator_log.h"
+#include "oplog/operator_log.h"
+#include "services/local_address.h"
+#include "services/run_mode.h"
 #include "shell/dpi.h"
-#include "shell/window_common.h"
 #include "shell/event_guard.h"
 #include "shell/form3.h"
 #include "shell/resource_ids.h"
-#include "shell/run_mode.h"
 #include "shell/timer_interval.h"
+#include "shell/window_common.h"
 
 namespace {
 constexpr wchar_t kWindowClass[] = L"ZunaveriForm1";

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "services/release_check.h"
+#include "release/release_check.h"
 #include "services/text_replacement.h"
 #include "shell/form_layout.h"
 

@@ -1,7 +1,7 @@
 // Signed releases as the main window's procedures use them. In a build
 // without a release key each operation returns at once.
+#include "release/release_check.h"
 #include "services/locations.h"
-#include "services/release_check.h"
 #include "shell/form1.h"
 
 using namespace locations;

@@ -1,8 +1,8 @@
 // The support operations as the main window offers them to its procedures.
+#include "oplog/operator_log.h"
+#include "release/release_check.h"
 #include "services/fetcher.h"
 #include "services/file_helpers.h"
-#include "services/operator_log.h"
-#include "services/release_check.h"
 #include "services/temp_sweep.h"
 #include "services/text_file_edit.h"
 #include "shell/form1.h"

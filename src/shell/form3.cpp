@@ -1,10 +1,10 @@
 #include "shell/form3.h"
 
 #include "deployment_values.h"
-#include "shell/dpi.h"
-#include "shell/window_common.h"
 #include "services/system_error_text.h"
+#include "shell/dpi.h"
 #include "shell/event_guard.h"
+#include "shell/window_common.h"
 
 namespace {
 constexpr wchar_t kWindowClass[] = L"ZunaveriForm3";

@@ -4,13 +4,13 @@
 #include <commctrl.h>
 
 #include "deployment_values.h"
-#include "services/operator_log.h"
+#include "oplog/operator_log.h"
+#include "services/message_pump.h"
+#include "services/run_mode.h"
 #include "shell/event_guard.h"
 #include "shell/form1.h"
-#include "shell/message_loop.h"
 #include "shell/operator_log_settings.h"
 #include "shell/program_version.h"
-#include "shell/run_mode.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};

@@ -5,10 +5,10 @@
 
 #include "install/base_url.h"
 #include "install/common_steps.h"
+#include "oplog/operator_log.h"
 #include "services/file_helpers.h"
+#include "services/local_address.h"
 #include "services/locations.h"
-#include "services/module2.h"
-#include "services/operator_log.h"
 #include "services/text_file.h"
 #include "shell/form1.h"
 #include "update/update_decision.h"

@@ -2,9 +2,9 @@
 // (fetched into the temporary folder) and the installed one, and applies
 // an update when the installed marker lies more than one minute boundary
 // after the fetched one.
+#include "oplog/operator_log.h"
 #include "services/file_helpers.h"
 #include "services/locations.h"
-#include "services/operator_log.h"
 #include "shell/form1.h"
 #include "update/elapsed_clock.h"
 #include "update/update_decision.h"

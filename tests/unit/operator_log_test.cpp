@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "services/operator_log_format.h"
-#include "services/operator_log_repeat.h"
-#include "services/operator_log_texts.h"
+#include "oplog/operator_log_format.h"
+#include "oplog/operator_log_repeat.h"
+#include "oplog/operator_log_texts.h"
 
 using namespace operator_log;
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "services/der_signature.h"
-#include "services/release_manifest.h"
-#include "services/release_rules.h"
+#include "release/der_signature.h"
+#include "release/release_manifest.h"
+#include "release/release_rules.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "shell/run_mode.h"
+#include "services/run_mode.h"
 
 #include <gtest/gtest.h>
 

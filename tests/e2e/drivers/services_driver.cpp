@@ -43,11 +43,11 @@
 #include <string>
 #include <vector>
 
+#include "oplog/operator_log.h"
 #include "services/fetcher.h"
 #include "services/file_helpers.h"
-#include "services/module3.h"
 #include "services/operation_error.h"
-#include "services/operator_log.h"
+#include "services/process_runner.h"
 #include "services/temp_sweep.h"
 #include "services/text_file_edit.h"
 #include "services/wow64_placement.h"

@@ -5,8 +5,8 @@
 // server), waits for the helper's done-file and exits with wget's exit code.
 #include <windows.h>
 
-#include "record.h"
 #include "../tools/start_under_load.h"
+#include "record.h"
 
 #include <cstdio>
 #include <cwchar>

@@ -1,4 +1,4 @@
-#include "shell/message_loop.h"
+#include "services/message_pump.h"
 
 void dispatch_window_message(MSG& message) {
     HWND top_level = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;

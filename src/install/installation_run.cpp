@@ -2,9 +2,9 @@
 // web stack when the check box is set (the port edit guarded by its marker),
 // then the application installation, which ends the busy state.
 #include "install/common_steps.h"
+#include "oplog/operator_log.h"
 #include "services/file_helpers.h"
 #include "services/locations.h"
-#include "services/operator_log.h"
 #include "services/wow64_placement.h"
 #include "shell/form1.h"
 

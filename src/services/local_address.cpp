@@ -1,11 +1,11 @@
-#include "services/module2.h"
+#include "services/local_address.h"
 
 #include <winsock2.h>
 #include <windows.h>
 
-#include "services/operator_log.h"
+#include "oplog/operator_log.h"
+#include "services/program_title.h"
 #include "services/socket_checks.h"
-#include "shell/program_title.h"
 
 namespace {
 void show_socket_message(const std::wstring& text) {

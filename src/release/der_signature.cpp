@@ -1,4 +1,4 @@
-#include "services/der_signature.h"
+#include "release/der_signature.h"
 
 #include <algorithm>
 #include <string>

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "services/operator_log_format.h"
+#include "oplog/operator_log_format.h"
 
 namespace operator_log {
 

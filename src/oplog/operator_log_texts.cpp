@@ -1,4 +1,4 @@
-#include "services/operator_log_texts.h"
+#include "oplog/operator_log_texts.h"
 
 namespace operator_log {
 

@@ -1,4 +1,4 @@
-#include "services/operator_log_format.h"
+#include "oplog/operator_log_format.h"
 
 #include "services/utf8_text.h"
 

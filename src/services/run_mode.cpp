@@ -1,4 +1,4 @@
-#include "shell/run_mode.h"
+#include "services/run_mode.h"
 
 std::wstring argument_text(const std::wstring& command_line) {
     std::size_t position = 0;

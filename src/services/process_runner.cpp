@@ -1,13 +1,13 @@
-#include "services/module3.h"
+#include "services/process_runner.h"
 
 #include <windows.h>
 
 #include <vector>
 
 #include "services/command_line.h"
+#include "services/message_pump.h"
 #include "services/process_start_retry.h"
 #include "services/wait_deadline.h"
-#include "shell/message_loop.h"
 
 namespace {
 

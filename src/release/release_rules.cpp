@@ -1,4 +1,4 @@
-#include "services/release_rules.h"
+#include "release/release_rules.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "services/operator_log_repeat.h"
+#include "oplog/operator_log_repeat.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "services/release_verifier.h"
+#include "release/release_verifier.h"
 
 #include <bcrypt.h>
 

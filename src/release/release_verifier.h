@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "services/der_signature.h"
+#include "release/der_signature.h"
+#include "release/release_manifest.h"
 #include "services/operation_error.h"
-#include "services/release_manifest.h"
 
 // A file held open for reading: others may read and run it, but nobody can
 // write, rename or delete it until the hold is dropped. What was hashed is

@@ -1,4 +1,4 @@
-#include "services/release_check.h"
+#include "release/release_check.h"
 
 #include "release_key.h"
 #include "services/file_helpers.h"

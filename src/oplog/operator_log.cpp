@@ -1,4 +1,4 @@
-#include "services/operator_log.h"
+#include "oplog/operator_log.h"
 
 #include <windows.h>
 #include <knownfolders.h>
@@ -7,12 +7,12 @@
 #include <new>
 #include <optional>
 
+#include "oplog/operator_log_format.h"
+#include "oplog/operator_log_repeat.h"
+#include "oplog/operator_log_texts.h"
 #include "services/locations.h"
 #include "services/operation_error.h"
-#include "services/operator_log_format.h"
-#include "services/operator_log_repeat.h"
-#include "services/operator_log_texts.h"
-#include "shell/run_mode.h"
+#include "services/run_mode.h"
 
 namespace operator_log {
 

@@ -1,4 +1,4 @@
-#include "services/release_manifest.h"
+#include "release/release_manifest.h"
 
 #include <algorithm>
 

@@ -6,10 +6,10 @@
 #include <set>
 #include <string>
 
+#include "release/release_check.h"
 #include "release_key.h"
 #include "services/file_helpers.h"
 #include "services/locations.h"
-#include "services/release_check.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The tick of Timer1 and the update checks of update mode.
-#include "services/operator_log.h"
+#include "oplog/operator_log.h"
 #include "shell/form1.h"
 #include "update/elapsed_clock.h"
 

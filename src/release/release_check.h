@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "release/release_manifest.h"
+#include "release/release_rules.h"
+#include "release/release_verifier.h"
 #include "services/operation_error.h"
-#include "services/release_manifest.h"
-#include "services/release_rules.h"
-#include "services/release_verifier.h"
 
 // Whether this build checks releases (its release key is set).
 bool signed_releases_enabled();
