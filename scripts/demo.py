@@ -29,9 +29,9 @@ from typing import Optional
 REPOSITORY = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(REPOSITORY / "tests" / "e2e"))
 
-from release_server import ReleaseServer  # noqa: E402
-from wine_rig import Display, PrefixTemplate, WineSession, interrupt_on_sigterm, wait_until  # noqa: E402
-from zunaveri_tool import (COMMAND1_ALTERAR, COMMAND1_INSTALAR, COMMAND2_SAIR, DEFAULT_USER,  # noqa: E402
+from rig.release_server import ReleaseServer  # noqa: E402
+from rig.wine_rig import Display, PrefixTemplate, WineSession, interrupt_on_sigterm, wait_until  # noqa: E402
+from rig.zunaveri_tool import (COMMAND1_ALTERAR, COMMAND1_INSTALAR, COMMAND2_SAIR, DEFAULT_USER,  # noqa: E402
                            DOWNLOAD_XAMPP, PROGRAM_TITLE, SENHA_FTP, SERVIDOR_FTP, TAREFA, USUARIO_FTP,
                            RunningTool)
 

@@ -23,7 +23,7 @@ import pytest
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
-from wine_rig import Display, PrefixTemplate, WineSession, interrupt_on_sigterm  # noqa: E402
+from rig.wine_rig import Display, PrefixTemplate, WineSession, interrupt_on_sigterm  # noqa: E402
 
 # A run stopped with SIGTERM (ctest's time-out, CI, kill) tears down like
 # Ctrl+C: every session, server and display the fixtures started is stopped.

@@ -18,15 +18,15 @@ from pathlib import Path
 
 import pytest
 
-from installation_run import (
+from rig.installation_run import (
     APPLICATION_LINES, COMPLETION_TEXT, ERROR_PREFIX, PACKAGE_ENV_LINES, SEPARATOR, STANDIN_HTTPD_CONF,
     STANDIN_PHP_INI, SWEPT_NAMES, WEB_STACK_LINES, InstallationRun, c_path, error_lines, error_positions,
     expected_env, icon_hues, prepare, temp_file, wait_for_standin, without_errors,
 )
-from release_server import (ReleaseServer, release_server, standin_runs, wget_calls,  # noqa: F401 (fixture)
+from rig.release_server import (ReleaseServer, release_server, standin_runs, wget_calls,  # noqa: F401 (fixture)
                             wget_command_lines)
-from wine_rig import wait_until
-from zunaveri_tool import (
+from rig.wine_rig import wait_until
+from rig.zunaveri_tool import (
     COMMAND1_INSTALAR, COMMAND2_SAIR, IPSERVIDOR, MAIN_CAPTION, PROGRAM_TITLE, TAREFA, BuildSettings,
 )
 

@@ -17,12 +17,12 @@ import time
 
 import pytest
 
-from installation_run import APPLICATION_LINES, InstallationRun, prepare
-from operator_log_file import (REPEAT, SIZE_LIMIT, assert_no_secret, entries, keep_sample, log_path,
+from rig.installation_run import APPLICATION_LINES, InstallationRun, prepare
+from rig.operator_log_file import (REPEAT, SIZE_LIMIT, assert_no_secret, entries, keep_sample, log_path,
                                texts)
-from release_server import ReleaseServer, release_server, standin_runs  # noqa: F401 (fixture)
-from update_mode import CUSTOMER_PHOTO, IMPORT_SCRIPT, LOGO, MARK, PHOTO, SAVED_LOGO, ClockWatch, InstalledPC
-from zunaveri_tool import (COMMAND1_ALTERAR, DOWNLOAD_XAMPP, EXE_NAME, SENHA_FTP, BuildSettings)
+from rig.release_server import ReleaseServer, release_server, standin_runs  # noqa: F401 (fixture)
+from rig.update_mode import CUSTOMER_PHOTO, IMPORT_SCRIPT, LOGO, MARK, PHOTO, SAVED_LOGO, ClockWatch, InstalledPC
+from rig.zunaveri_tool import (COMMAND1_ALTERAR, DOWNLOAD_XAMPP, EXE_NAME, SENHA_FTP, BuildSettings)
 
 FAST_REPEAT_SECONDS = 4.0  # the fast-ticks build's repeat period (src/CMakeLists.txt)
 TIMER1 = 1

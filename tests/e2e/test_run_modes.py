@@ -9,8 +9,8 @@ import time
 
 import pytest
 
-from wine_rig import wait_until
-from zunaveri_tool import (
+from rig.wine_rig import wait_until
+from rig.zunaveri_tool import (
     COMMAND2_SAIR, IPSERVIDOR, MAIN_CAPTION, PROGRAM_TITLE, SETTINGS_CAPTION, BuildSettings, RunningTool,
     clock_ticks, install_tool, launch_tool, start_installer_mode,
 )

@@ -17,9 +17,9 @@ from urllib.parse import quote
 
 import pytest
 
-from release_server import ReleaseServer, release_server, wget_calls  # noqa: F401 (fixture)
-from wine_rig import WineSession, wait_until
-from zunaveri_tool import DEFAULT_USER, BuildSettings
+from rig.release_server import ReleaseServer, release_server, wget_calls  # noqa: F401 (fixture)
+from rig.wine_rig import WineSession, wait_until
+from rig.zunaveri_tool import DEFAULT_USER, BuildSettings
 
 DRIVER_FOLDER = "C:\\e2e"
 TEMP_FOLDER = "C:\\windows\\temp"

@@ -12,15 +12,15 @@ import shutil
 
 import pytest
 
-from installation_run import (APPLICATION_LINES, WEB_STACK_LINES, SEPARATOR, InstallationRun, error_lines, prepare,
+from rig.installation_run import (APPLICATION_LINES, WEB_STACK_LINES, SEPARATOR, InstallationRun, error_lines, prepare,
                               temp_file)
-from operator_log_file import texts as log_texts
-from release_server import ReleaseServer, standin_runs, wget_calls
-from signed_release import (APPLIED_SERIAL, DIFFERS, MANIFEST, MANIFEST_REFUSED, SIGNATURE, change_one_byte,
+from rig.operator_log_file import texts as log_texts
+from rig.release_server import ReleaseServer, standin_runs, wget_calls
+from rig.signed_release import (APPLIED_SERIAL, DIFFERS, MANIFEST, MANIFEST_REFUSED, SIGNATURE, change_one_byte,
                             check_release, refusal, sign)
-from update_mode import (ADDRESS_FILE, CUSTOMER_LOGO, ENV_FILE, FETCHED_BY_UPDATE, IMPORT_SCRIPT, LOGO, PACKAGE,
+from rig.update_mode import (ADDRESS_FILE, CUSTOMER_LOGO, ENV_FILE, FETCHED_BY_UPDATE, IMPORT_SCRIPT, LOGO, PACKAGE,
                          ClockWatch, InstalledPC)
-from zunaveri_tool import EXE_NAME
+from rig.zunaveri_tool import EXE_NAME
 
 ONE_UPDATE = [f"start {PACKAGE}", f"end {PACKAGE}", f"start {IMPORT_SCRIPT} sql-presente", f"end {IMPORT_SCRIPT}"]
 # The steps of a run with the web stack that use a fetched file, by the file each checks first.

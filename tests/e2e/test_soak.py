@@ -26,9 +26,9 @@ import time
 
 import pytest
 
-from release_server import release_server, standin_runs, wget_calls  # noqa: F401 (fixture)
-from update_mode import IMPORT_SCRIPT, MARK, MARK_TICKS, PACKAGE, ClockWatch, InstalledPC
-from zunaveri_tool import DOWNLOAD_XAMPP, EXE_NAME, RunningTool, clock_ticks
+from rig.release_server import release_server, standin_runs, wget_calls  # noqa: F401 (fixture)
+from rig.update_mode import IMPORT_SCRIPT, MARK, MARK_TICKS, PACKAGE, ClockWatch, InstalledPC
+from rig.zunaveri_tool import DOWNLOAD_XAMPP, EXE_NAME, RunningTool, clock_ticks
 
 TIMER1 = 1
 TICKS_AT_THE_MARK = 100_000

@@ -12,13 +12,13 @@ from pathlib import Path
 
 import pytest
 
-from release_server import release_server, standin_runs, wget_calls  # noqa: F401 (fixture)
-from update_mode import (
+from rig.release_server import release_server, standin_runs, wget_calls  # noqa: F401 (fixture)
+from rig.update_mode import (
     ADDRESS_FILE, ADDRESS_TOKEN, CUSTOMER_LOGO, CUSTOMER_PHOTO, EARLIER_BASE_URL, ENV_FILE, FETCHED_BY_UPDATE,
     FETCHED_MARKER, IMPORT_SCRIPT, INSTALLED_MARKER, LEFTOVER_UPDATE, LOGO, MARK, MARK_TICKS, PACKAGE, PHOTO,
     SAVED_LOGO, SAVED_PHOTO, SWEPT_NAMES, ClockWatch, InstalledPC, base_url_line,
 )
-from zunaveri_tool import EXE_NAME, BuildSettings, RunningTool, clock_ticks
+from rig.zunaveri_tool import EXE_NAME, BuildSettings, RunningTool, clock_ticks
 
 MARKER = "ultima_atualizacao.txt"
 RECORDED_ADDRESS = b"10.20.30.40"

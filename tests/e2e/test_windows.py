@@ -13,8 +13,8 @@ from pathlib import Path
 
 import pytest
 
-from wine_rig import font_height, mul_div, pixels_in, read_image, twips_to_pixels, wait_for_change, wait_until
-from zunaveri_tool import (
+from rig.wine_rig import font_height, mul_div, pixels_in, read_image, twips_to_pixels, wait_for_change, wait_until
+from rig.zunaveri_tool import (
     COMMAND1_ALTERAR, COMMAND1_INSTALAR, COMMAND2_SAIR, CRONOMETRO, DEFAULT_USER, DOWNLOAD_XAMPP, IPSERVIDOR,
     LABEL1_RELATORIO, LABEL1_USUARIO, LABEL2_IP, LABEL2_SENHA, LABEL3_CONFIGURAR_FTP, LABEL3_SERVIDOR,
     MAIN_CAPTION, SENHA_FTP, SERVIDOR_FTP, SETTINGS_CAPTION, TAREFA, USUARIO_FTP, BuildSettings,

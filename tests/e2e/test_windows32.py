@@ -19,8 +19,8 @@ import pytest
 from test_windows import (
     CLIENT_SIZES, MAIN_CONTROLS, SETTINGS_CONTROLS, check_control, expected_text,
 )
-from wine_rig import WineSession, can_run_32bit, why_not_32bit
-from zunaveri_tool import EXE_NAME, IPSERVIDOR, MAIN_CAPTION, SETTINGS_CAPTION, BuildSettings, start_installer_mode
+from rig.wine_rig import WineSession, can_run_32bit, why_not_32bit
+from rig.zunaveri_tool import EXE_NAME, IPSERVIDOR, MAIN_CAPTION, SETTINGS_CAPTION, BuildSettings, start_installer_mode
 
 REPOSITORY = Path(__file__).resolve().parents[2]
 IMAGE_FILE_MACHINE_I386 = 0x014C

@@ -16,11 +16,11 @@ from typing import Optional
 
 import pytest
 
-from wine_rig import RigError, WineSession, ends_with_parent, read_line
-from zunaveri_tool import DEFAULT_USER, BuildSettings
+from .wine_rig import RigError, WineSession, ends_with_parent, read_line
+from .zunaveri_tool import DEFAULT_USER, BuildSettings
 
-E2E = Path(__file__).resolve().parent
-FTP_SERVER = E2E / "ftp_server.py"
+E2E = Path(__file__).resolve().parents[1]
+FTP_SERVER = Path(__file__).resolve().parent / "ftp_server.py"
 WGET_HELPER = E2E / "standins" / "wget_helper.py"
 REMOTE_FOLDER = Path("public_html") / "instalador-zunaveri"
 PYTHON = "/usr/bin/python3"

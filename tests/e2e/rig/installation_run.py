@@ -9,9 +9,9 @@ from __future__ import annotations
 from pathlib import Path
 from typing import Optional
 
-from release_server import ReleaseServer, standin_runs
-from wine_rig import WineSession, pixels_in, read_image, wait_until
-from zunaveri_tool import (
+from .release_server import ReleaseServer, standin_runs
+from .wine_rig import WineSession, pixels_in, read_image, wait_until
+from .zunaveri_tool import (
     COMMAND1_INSTALAR, COMMAND2_SAIR, DOWNLOAD_XAMPP, EXE_NAME, IPSERVIDOR, TAREFA, TOOL_FOLDER,
     RunningTool, launch_tool,
 )

@@ -10,7 +10,7 @@ from dataclasses import dataclass
 from pathlib import Path
 from urllib.parse import quote
 
-from wine_rig import WineSession
+from .wine_rig import WineSession
 
 LOG = "C:\\ProgramData\\Zunaveri\\instalador.log"
 SIZE_LIMIT = 1024 * 1024

@@ -7,7 +7,7 @@ from dataclasses import dataclass
 from pathlib import Path
 from typing import Optional
 
-from wine_rig import WineSession, cmake_cache_value, wait_until
+from .wine_rig import WineSession, cmake_cache_value, wait_until
 
 EXE_NAME = "Instalador_ZunaveriDigital.exe"
 TOOL_FOLDER = "C:\\e2e"

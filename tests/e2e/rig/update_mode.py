@@ -17,8 +17,8 @@ import time
 from pathlib import Path
 from typing import Callable, Optional
 
-from wine_rig import ProbeError, WineSession, wait_until
-from zunaveri_tool import CRONOMETRO, RunningTool, clock_ticks
+from .wine_rig import ProbeError, WineSession, wait_until
+from .zunaveri_tool import CRONOMETRO, RunningTool, clock_ticks
 
 TOOL = "C:\\xampp\\instalador_zunaveri.exe"
 HTDOCS = "C:\\xampp\\htdocs"

@@ -7,7 +7,7 @@ from __future__ import annotations
 import subprocess
 from pathlib import Path
 
-REPOSITORY = Path(__file__).resolve().parents[2]
+REPOSITORY = Path(__file__).resolve().parents[3]
 RELEASE_SCRIPT = REPOSITORY / "scripts" / "release"
 MANIFEST = "manifesto_zunaveri.txt"
 SIGNATURE = "manifesto_zunaveri.sig"
