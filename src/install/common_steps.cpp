@@ -23,8 +23,10 @@ Step fetch_step(Form1& form, std::wstring remote_name) {
 Step run_step(std::wstring command_line) {
     return action_step([command_line = std::move(command_line)] {
         const std::vector<HeldFile> checked = Form1::instance().check_release_files(command_line);
-        executar_e_aguardar(command_line, kNoTimeLimit, kHiddenWindow);
-        Form1::instance().release_program_ran(command_line);
+        // executar_e_aguardar's run, keeping how it ended for the release record.
+        const std::optional<std::uint32_t> exit_code =
+            run_and_wait_for_exit(command_line, kNoTimeLimit, kHiddenWindow);
+        Form1::instance().release_program_ran(command_line, exit_code);
     });
 }
 

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "release/release_check.h"
@@ -40,9 +42,10 @@ public:
     // Signed releases (nothing happens in a build without a release key):
     // the fetched files a run or a copy from the temporary folder needs,
     // checked and held for the step; and the release recorded as applied
-    // once its application package has run.
+    // once its application package was started and ended (`exit_code` is
+    // nothing when it could not be started or its end not seen).
     std::vector<HeldFile> check_release_files(const std::wstring& command_or_source);
-    void release_program_ran(const std::wstring& command_line);
+    void release_program_ran(const std::wstring& command_line, std::optional<std::uint32_t> exit_code);
     std::wstring cronometro_caption() const;
     void set_cronometro_caption(const std::wstring& caption);
     void enable_timer1();

@@ -25,8 +25,9 @@ std::vector<HeldFile> Form1::check_release_files(const std::wstring& command_or_
     return release_.verify(fetched_files_used_by(command_or_source), fetch_with(*this));
 }
 
-void Form1::release_program_ran(const std::wstring& command_line) {
-    if (signed_releases_enabled() && command_line == kApplicationPackageCommand && release_.manifest()) {
+void Form1::release_program_ran(const std::wstring& command_line, std::optional<std::uint32_t> exit_code) {
+    // A package that could not be started applied nothing.
+    if (signed_releases_enabled() && exit_code && command_line == kApplicationPackageCommand && release_.manifest()) {
         record_applied_serial(release_.manifest()->serial);
     }
 }
