@@ -1,5 +1,6 @@
 #include "release/release_check.h"
 
+#include "release/applied_serial.h"
 #include "release_key.h"
 #include "services/file_helpers.h"
 #include "services/locations.h"
@@ -99,6 +100,10 @@ void ReleaseCheck::load(const Fetch& fetch) {
     fetch(kReleaseSignatureName);
     verdict_ = verify_manifest_files(temporary_copy(kTempFolderLower, kReleaseManifestName),
                                      temporary_copy(kTempFolderLower, kReleaseSignatureName), kReleasePublicKey);
+    serial_refusal_.reset();
+    if (verdict_.manifest) {
+        serial_refusal_ = serial_refusal(verdict_.manifest->serial, read_applied_serial());
+    }
 }
 
 std::vector<HeldFile> ReleaseCheck::verify(const std::vector<std::wstring>& remote_names, const Fetch& fetch) const {
@@ -113,6 +118,9 @@ std::vector<HeldFile> ReleaseCheck::verify(const std::vector<std::wstring>& remo
 HeldFile ReleaseCheck::verify_one(const std::wstring& remote_name, const Fetch& fetch) const {
     if (!verdict_.manifest) {
         refuse_release_file(ReleaseFault::ManifestRejected, remote_name, verdict_.problem);
+    }
+    if (serial_refusal_) {
+        refuse_release_file(serial_refusal_->fault, remote_name, serial_refusal_->detail);
     }
     const auto listed = verdict_.manifest->files.find(ascii_name(remote_name));
     if (listed == verdict_.manifest->files.end()) {
@@ -149,37 +157,5 @@ void sweep_release_manifest() {
         if (file_present(copy)) {
             delete_file(copy);
         }
-    }
-}
-
-std::optional<std::uint64_t> read_applied_serial() {
-    std::string text;
-    if (read_small_file(kAppliedSerialFile, 64, text) != ReadOutcome::Read) {
-        return std::nullopt;
-    }
-    return parse_serial_number(text);
-}
-
-void record_applied_serial(std::uint64_t serial) {
-    const std::optional<std::uint64_t> recorded = read_applied_serial();
-    if (recorded && *recorded >= serial) {
-        return;
-    }
-    const std::wstring fresh = kAppliedSerialFile + L".novo";
-    const std::string text = std::to_string(serial);
-    HANDLE file = CreateFileW(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        throw last_system_error();
-    }
-    DWORD written = 0;
-    const bool complete = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-                          written == text.size() && FlushFileBuffers(file);
-    const DWORD error = GetLastError();
-    CloseHandle(file);
-    if (!complete || !MoveFileExW(fresh.c_str(), kAppliedSerialFile.c_str(),
-                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        const DWORD failure = complete ? GetLastError() : error;
-        DeleteFileW(fresh.c_str());
-        throw system_error(failure);
     }
 }

@@ -4,7 +4,6 @@
 // against its manifest line right before a step runs, copies or uses it.
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -38,11 +37,14 @@ public:
     using Fetch = std::function<void(const std::wstring& remote_name)>;
 
     // Deletes leftover copies of the manifest and its signature, fetches
-    // both and verifies them. A rejected manifest is kept as such, not
-    // thrown: each step that would use a fetched file then fails on its own.
+    // both and verifies them, and reads the serial this PC has applied. A
+    // rejected manifest, or one this PC may not use (an older serial, an
+    // unreadable record), is kept as such, not thrown: each step that would
+    // use a fetched file then fails on its own.
     void load(const Fetch& fetch);
 
-    // Checks each fetched file against its manifest line. A copy that is
+    // Checks each fetched file against its manifest line and the release
+    // against the applied serial. A copy that is
     // missing or differs is deleted and fetched once more; still wrong, it
     // is deleted and the check throws (refuse_release_file). The files come
     // back held, so they stay as checked while the step uses them.
@@ -56,15 +58,9 @@ private:
     HeldFile verify_one(const std::wstring& remote_name, const Fetch& fetch) const;
 
     ManifestVerdict verdict_{std::nullopt, L"manifesto ainda não verificado"};
+    std::optional<SerialRefusal> serial_refusal_;
 };
 
 // Deletes the temporary copies of the manifest and its signature, when
 // present; a failure throws, as the sweep does.
 void sweep_release_manifest();
-
-// The highest serial this PC has applied, from its file beside the address
-// file; nothing when the file is absent or does not hold a serial.
-std::optional<std::uint64_t> read_applied_serial();
-// Records `serial` unless a higher one is recorded already; the file is
-// replaced whole, never left half-written. A failure throws.
-void record_applied_serial(std::uint64_t serial);

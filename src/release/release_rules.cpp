@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "release/release_manifest.h"
 #include "services/locations.h"
 
 namespace {
@@ -41,6 +42,35 @@ std::vector<std::string> manifest_known_names() {
     return names;
 }
 
+AppliedSerial applied_serial_from_legacy_file(const std::optional<std::string>& text) {
+    if (!text) {
+        return AppliedSerial{};
+    }
+    const std::size_t end = text->find_last_not_of(" \t\r\n");
+    const std::optional<std::uint64_t> serial =
+        parse_serial_number(std::string_view(*text).substr(0, end == std::string::npos ? 0 : end + 1));
+    if (!serial) {
+        return AppliedSerial{};
+    }
+    return AppliedSerial{AppliedSerial::State::Recorded, *serial, std::wstring()};
+}
+
+std::optional<SerialRefusal> serial_refusal(std::uint64_t release, const AppliedSerial& applied) {
+    switch (applied.state) {
+    case AppliedSerial::State::None:
+        return std::nullopt;
+    case AppliedSerial::State::Unreadable:
+        return SerialRefusal{ReleaseFault::SerialRecordUnreadable, applied.problem};
+    case AppliedSerial::State::Recorded:
+        break;
+    }
+    if (serial_may_be_applied(release, applied.serial)) {
+        return std::nullopt;
+    }
+    return SerialRefusal{ReleaseFault::OlderSerial,
+                         L"serie " + std::to_wstring(release) + L" < serie " + std::to_wstring(applied.serial)};
+}
+
 std::wstring release_fault_description(ReleaseFault fault, const std::wstring& remote_name,
                                        const std::wstring& detail) {
     std::wstring reason;
@@ -59,6 +89,9 @@ std::wstring release_fault_description(ReleaseFault fault, const std::wstring& r
         break;
     case ReleaseFault::OlderSerial:
         reason = L"a versão do servidor é mais antiga que a já aplicada neste computador";
+        break;
+    case ReleaseFault::SerialRecordUnreadable:
+        reason = L"o registro da versão já aplicada neste computador não pôde ser lido";
         break;
     }
     return L"O arquivo " + quoted(remote_name) + L" não foi usado: " + reason +

@@ -29,7 +29,31 @@ enum class ReleaseFault {
     Missing,           // still absent after a second fetch
     Differs,           // still different after a second fetch
     OlderSerial,
+    SerialRecordUnreadable,
 };
+
+// What this PC holds of the releases it applied: nothing yet, the highest
+// serial, or a record that is there but cannot be read.
+struct AppliedSerial {
+    enum class State { None, Recorded, Unreadable };
+    State state = State::None;
+    std::uint64_t serial = 0;
+    std::wstring problem;  // why an unreadable record cannot be read
+};
+
+// The serial as the file of earlier builds holds it ("10", maybe with a
+// line break or blanks after it); anything else counts as no record, since
+// that file was never protected and proves nothing.
+AppliedSerial applied_serial_from_legacy_file(const std::optional<std::string>& text);
+
+// Why a release may not be used on this PC (an installation run and an
+// update alike), or nothing: a serial lower than the one recorded, or a
+// record that cannot be read, which fails closed.
+struct SerialRefusal {
+    ReleaseFault fault;
+    std::wstring detail;
+};
+std::optional<SerialRefusal> serial_refusal(std::uint64_t release, const AppliedSerial& applied);
 
 // What the step's error line says after its prefix: names the file and
 // tells a bad manifest apart from a file that differs from it; `detail`

@@ -105,7 +105,11 @@ inline const std::wstring kHttpdConf = L"c:\\xampp\\apache\\conf\\httpd.conf";
 inline const std::wstring kPortMarkerTest = L"C:\\xampp\\apache\\conf\\httpd.configurado";
 inline const std::wstring kEnvFile = L"C:\\xampp\\htdocs\\.env";
 inline const std::wstring kAddressFile = L"c:\\xampp\\ip_configurado";
-// Signed releases: the highest release serial applied on this PC.
+// Signed releases: the highest release serial applied on this PC, under
+// HKEY_LOCAL_MACHINE (the one place here in the registry), and the file
+// earlier builds kept it in.
+inline const std::wstring kAppliedSerialKey = L"SOFTWARE\\Zunaveri";
+inline const std::wstring kAppliedSerialValue = L"SerieAplicada";
 inline const std::wstring kAppliedSerialFile = L"c:\\xampp\\serie_zunaveri";
 inline const std::wstring kInstalledUpdateMarker = L"C:\\xampp\\htdocs\\ultima_atualizacao.txt";
 inline const std::wstring kLogo = L"c:\\xampp\\htdocs\\assets\\img\\brand\\logo.png";

@@ -1,5 +1,6 @@
 // Signed releases as the main window's procedures use them. In a build
 // without a release key each operation returns at once.
+#include "release/applied_serial.h"
 #include "release/release_check.h"
 #include "services/locations.h"
 #include "shell/form1.h"
@@ -36,15 +37,8 @@ void Form1::check_update_release() {
     if (!signed_releases_enabled()) {
         return;
     }
+    // The package is checked first, so a bad manifest, an older serial or
+    // an unreadable record is reported on it, before anything is fetched.
     release_.load(fetch_with(*this));
-    if (!release_.manifest()) {
-        refuse_release_file(ReleaseFault::ManifestRejected, kApplicationPackageName, release_.problem());
-    }
-    const std::optional<std::uint64_t> applied = read_applied_serial();
-    if (!serial_may_be_applied(release_.manifest()->serial, applied)) {
-        refuse_release_file(ReleaseFault::OlderSerial, kApplicationPackageName,
-                            L"serie " + std::to_wstring(release_.manifest()->serial) + L" < serie " +
-                                std::to_wstring(*applied));
-    }
     release_.verify({kApplicationPackageName, kDatabaseStructureName, kImportScriptName}, fetch_with(*this));
 }

@@ -16,8 +16,8 @@ from rig.installation_run import (APPLICATION_LINES, WEB_STACK_LINES, SEPARATOR,
                               temp_file)
 from rig.operator_log_file import texts as log_texts
 from rig.release_server import ReleaseServer, standin_runs, wget_calls
-from rig.signed_release import (APPLIED_SERIAL, DIFFERS, MANIFEST, MANIFEST_REFUSED, SIGNATURE, change_one_byte,
-                            check_release, refusal, sign)
+from rig.signed_release import (DIFFERS, LEGACY_SERIAL_FILE, MANIFEST, MANIFEST_REFUSED, OLDER_SERIAL, SIGNATURE,
+                                applied_serial, change_one_byte, check_release, record_serial, refusal, sign)
 from rig.update_mode import (ADDRESS_FILE, CUSTOMER_LOGO, ENV_FILE, FETCHED_BY_UPDATE, IMPORT_SCRIPT, LOGO, PACKAGE,
                          ClockWatch, InstalledPC)
 from rig.zunaveri_tool import EXE_NAME
@@ -54,7 +54,7 @@ class TestInstallation:
         assert log == WEB_STACK_LINES + [SEPARATOR] + APPLICATION_LINES
         assert len(standin_runs(signed_wine)) == 10, standin_runs(signed_wine)
         assert fetched(signed_wine)[:2] == [MANIFEST, SIGNATURE], "the manifest comes first"
-        assert signed_wine.unix_path(APPLIED_SERIAL).read_bytes() == b"1"
+        assert applied_serial(signed_wine) == 1
         assert not temp_file(signed_wine, MANIFEST).exists() and not temp_file(signed_wine, SIGNATURE).exists()
 
     def test_package_with_one_byte_changed_is_refused_and_never_runs(self, signed_wine, signed_server):
@@ -102,22 +102,36 @@ class TestInstallation:
         assert f"start {PACKAGE}" in standin_runs(signed_wine)
 
 
+    def test_an_older_release_than_the_one_applied_is_refused_naming_both(self, signed_wine, signed_server,
+                                                                          signed_build):
+        sign(signed_server.folder, signed_build, serie=4)
+        record_serial(signed_wine, 9)
+        prepare(signed_wine, signed_server)
+        log, _ = InstallationRun(signed_wine).install(checked=False)
+        refused = [line for line in error_lines(log) if f"{OLDER_SERIAL} (serie 4 < serie 9)" in line]
+        assert [line.split('"')[1] for line in refused] == [PACKAGE, "instalador_zunaveri.exe", "wget.exe",
+                                                            "zunaveri.sql"], log
+        assert standin_runs(signed_wine) == [] and applied_serial(signed_wine) == 9
+
+
 class TestUpdate:
     @staticmethod
     def start(session, build, server, recorded_serial=None) -> tuple[InstalledPC, ClockWatch, dict]:
         pc = InstalledPC(session, build / "fast-ticks" / EXE_NAME)
-        if recorded_serial is not None:
-            pc.put(APPLIED_SERIAL, recorded_serial)
+        if isinstance(recorded_serial, bytes):
+            pc.put(LEGACY_SERIAL_FILE, recorded_serial)
+        elif recorded_serial is not None:
+            record_serial(session, recorded_serial)
         pc.make_update_due()
         server.connect(session)
         before = pc.snapshot()
         return pc, ClockWatch(pc.start()), before
 
-    @pytest.mark.parametrize("spoil", ["import script changed", "older serial"])
+    @pytest.mark.parametrize("spoil", ["import script changed", "older serial", "older serial in the old file",
+                                       "unreadable record"])
     def test_refused_update_changes_nothing(self, signed_wine, signed_server, signed_build, spoil):
-        if spoil == "older serial":
-            recorded = b"2"
-        else:
+        recorded = {"older serial": 2, "older serial in the old file": b"2\r\n", "unreadable record": "10"}.get(spoil)
+        if recorded is None:
             recorded = None
             change_one_byte(signed_server.file(IMPORT_SCRIPT), offset=0)
         pc, clock, before = self.start(signed_wine, signed_build, signed_server, recorded)
@@ -127,8 +141,11 @@ class TestUpdate:
         assert pc.snapshot() == before, "images, .env and the rest of C:\\xampp untouched"
         assert pc.read(LOGO) == CUSTOMER_LOGO and not pc.exists("C:\\xampp\\logo.png")
         names = fetched(signed_wine)
-        if spoil == "older serial":
+        if recorded is not None:
             assert names == ["ultima_atualizacao.txt", MANIFEST, SIGNATURE], "refused before any file is fetched"
+            why = "não pôde ser lido" if spoil == "unreadable record" else "(serie 1 < serie 2)"
+            assert any(PACKAGE in text and why in text for text in log_texts(signed_wine)), \
+                "the operator's log says why the update was refused"
         else:
             assert names[-3:] == [PACKAGE, "zunaveri.sql", IMPORT_SCRIPT], "all checked before anything runs"
             assert not temp_file(signed_wine, IMPORT_SCRIPT).exists(), "the refused copy is deleted"
@@ -136,14 +153,16 @@ class TestUpdate:
                 "the operator's log says why the update was refused"
         assert clock.tool.alive()
 
-    def test_update_with_the_serial_already_applied_goes_ahead(self, signed_wine, signed_server, signed_build):
-        pc, clock, _ = self.start(signed_wine, signed_build, signed_server, recorded_serial=b"1")
+    @pytest.mark.parametrize("recorded", [1, b"1"], ids=["recorded", "in the old file"])
+    def test_update_with_the_serial_already_applied_goes_ahead(self, signed_wine, signed_server, signed_build,
+                                                               recorded):
+        pc, clock, _ = self.start(signed_wine, signed_build, signed_server, recorded_serial=recorded)
         clock.until(lambda caption: f"end {IMPORT_SCRIPT}" in standin_runs(signed_wine) and clock.falls(), 60,
                     "the update and the clock's reset")
         assert standin_runs(signed_wine) == ONE_UPDATE
         assert fetched(signed_wine) == ["ultima_atualizacao.txt", MANIFEST, SIGNATURE] + FETCHED_BY_UPDATE[1:]
         assert pc.read(LOGO) == CUSTOMER_LOGO and b"app.baseURL" in pc.read(ENV_FILE)
-        assert pc.read(APPLIED_SERIAL) == b"1" and pc.exists(ADDRESS_FILE)
+        assert applied_serial(signed_wine) == 1 and not pc.exists(LEGACY_SERIAL_FILE) and pc.exists(ADDRESS_FILE)
         assert not temp_file(signed_wine, MANIFEST).exists(), "the sweep removes the manifest too"
 
 

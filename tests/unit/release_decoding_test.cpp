@@ -184,3 +184,29 @@ TEST(ReleaseRules, FetchedFilesOfARunOrACopy) {
     EXPECT_TRUE(serial_may_be_applied(5, 5));
     EXPECT_FALSE(serial_may_be_applied(4, 5));
 }
+
+TEST(ReleaseRules, AnOlderReleaseOrAnUnreadableRecordIsRefusedNamingWhy) {
+    using State = AppliedSerial::State;
+    EXPECT_FALSE(serial_refusal(4, AppliedSerial{}));
+    EXPECT_FALSE(serial_refusal(9, AppliedSerial{State::Recorded, 9, L""}));
+    const auto older = serial_refusal(4, AppliedSerial{State::Recorded, 9, L""});
+    ASSERT_TRUE(older);
+    EXPECT_EQ(older->fault, ReleaseFault::OlderSerial);
+    EXPECT_EQ(release_fault_description(older->fault, L"zunaveri-digital.exe", older->detail),
+              L"O arquivo \"zunaveri-digital.exe\" não foi usado: a versão do servidor é mais antiga que a já aplicada "
+              L"neste computador (serie 4 < serie 9)");
+    // Fails closed, whatever the release's serial.
+    const auto unreadable = serial_refusal(1000, AppliedSerial{State::Unreadable, 0, L"tipo inesperado"});
+    ASSERT_TRUE(unreadable);
+    EXPECT_EQ(unreadable->fault, ReleaseFault::SerialRecordUnreadable);
+    EXPECT_EQ(unreadable->detail, L"tipo inesperado");
+}
+
+TEST(ReleaseRules, TheOldSerialFileCountsOnlyWhenItHoldsASerial) {
+    EXPECT_EQ(applied_serial_from_legacy_file(std::string("10\r\n")).serial, 10u);
+    EXPECT_EQ(applied_serial_from_legacy_file(std::string("7")).state, AppliedSerial::State::Recorded);
+    for (const char* spoiled : {"", "abc", "1 0", "-3", "\r\n"}) {
+        EXPECT_EQ(applied_serial_from_legacy_file(std::string(spoiled)).state, AppliedSerial::State::None) << spoiled;
+    }
+    EXPECT_EQ(applied_serial_from_legacy_file(std::nullopt).state, AppliedSerial::State::None);
+}
