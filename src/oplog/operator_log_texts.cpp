@@ -95,4 +95,13 @@ std::wstring update_step_failure_text(std::size_t step, std::wstring_view descri
 
 std::wstring end_text(std::wstring_view why) { return L"fim do processo: " + std::wstring(why); }
 
+std::wstring update_applied_text(std::size_t failed_steps) {
+    const wchar_t* const kClock = L"o relógio volta a 00:00:00";
+    if (failed_steps == 0) {
+        return std::wstring(L"atualização aplicada; ") + kClock;
+    }
+    const std::wstring failed = failed_steps == 1 ? L"1 etapa falhou" : std::to_wstring(failed_steps) + L" etapas falharam";
+    return L"atualização aplicada, mas " + failed + L"; " + kClock;
+}
+
 }  // namespace operator_log

@@ -33,6 +33,8 @@ std::wstring check_text(std::int64_t fetched, std::int64_t installed, std::int64
 std::wstring check_failure_text(std::wstring_view description);
 // A step of the update application that failed (1 = the table's first row).
 std::wstring update_step_failure_text(std::size_t step, std::wstring_view description);
+// The end of an applied update, saying how many of its steps failed, if any.
+std::wstring update_applied_text(std::size_t failed_steps);
 std::wstring end_text(std::wstring_view why);
 
 }  // namespace operator_log

@@ -64,7 +64,8 @@ private:
                           Occurrence rule = Occurrence::Anywhere);
     void limpar_temporarios();
     void instalar_aplicacao();
-    void aplicar_atualizacao();
+    // The number of its steps that failed.
+    std::size_t aplicar_atualizacao();
     void run_update_check();
     void log_step_failure(const std::wstring& description);
     void avancar_cronometro();

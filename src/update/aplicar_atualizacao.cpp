@@ -15,7 +15,7 @@
 
 using namespace locations;
 
-void Form1::aplicar_atualizacao() {
+std::size_t Form1::aplicar_atualizacao() {
     auto address = std::make_shared<std::wstring>();
     auto address_file = std::make_shared<TextFile>();
 
@@ -42,5 +42,10 @@ void Form1::aplicar_atualizacao() {
         action_step([this] { limpar_temporarios(); }),
     };
     // Failing steps are skipped; the operator's log keeps their trace.
-    run_sequence(steps, [](std::size_t step, const std::wstring& why) { operator_log::update_step_failed(step, why); });
+    std::size_t failed = 0;
+    run_sequence(steps, [&failed](std::size_t step, const std::wstring& why) {
+        ++failed;
+        operator_log::update_step_failed(step, why);
+    });
+    return failed;
 }

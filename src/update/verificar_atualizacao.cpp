@@ -3,6 +3,7 @@
 // an update when the installed marker lies more than one minute boundary
 // after the fetched one.
 #include "oplog/operator_log.h"
+#include "oplog/operator_log_texts.h"
 #include "services/file_helpers.h"
 #include "services/locations.h"
 #include "shell/form1.h"
@@ -25,7 +26,7 @@ void Form1::verificar_atualizacao() {
     if (file_present(kLeftoverUpdateExecutable)) {
         delete_file(kLeftoverUpdateExecutable);
     }
-    aplicar_atualizacao();
+    const std::size_t failed_steps = aplicar_atualizacao();
     set_cronometro_caption(kClockStart);
-    operator_log::write_outcome(L"atualização aplicada; o relógio volta a 00:00:00");
+    operator_log::write_outcome(operator_log::update_applied_text(failed_steps));
 }

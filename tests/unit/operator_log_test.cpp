@@ -75,6 +75,12 @@ TEST(OperatorLogSecrets, PasswordsNeverLeftInTheText) {
     EXPECT_EQ(SecretMask().apply(L"\"ftp://u:outra@h\" ftp://h/x http://u@h/"), L"\"ftp://u:***@h\" ftp://h/x http://u@h/");
 }
 
+TEST(OperatorLogTexts, AnAppliedUpdateCountsItsFailedSteps) {
+    EXPECT_EQ(update_applied_text(0), L"atualização aplicada; o relógio volta a 00:00:00");
+    EXPECT_EQ(update_applied_text(1), L"atualização aplicada, mas 1 etapa falhou; o relógio volta a 00:00:00");
+    EXPECT_EQ(update_applied_text(3), L"atualização aplicada, mas 3 etapas falharam; o relógio volta a 00:00:00");
+}
+
 TEST(OperatorLogTexts, CheckTellsBothMarkersTheDifferenceAndTheDecision) {
     EXPECT_EQ(check_text(133537247991234567, 125910720000000000, -12, false, FetchOutcome::Reused),
               L"verificação: marcador do servidor 2024-02-29 23:59:59 (cópia já presente, reutilizada), instalado "
