@@ -149,7 +149,7 @@ def test_failing_update_step_leaves_its_line_and_a_read_only_log_changes_nothing
     failed = [line for line in lines[due:] if line.startswith("atualização, etapa ")]
     assert [line.split(" falhou: ")[0] for line in failed] == ["atualização, etapa 1", "atualização, etapa 14"]
     assert all(line.split(" falhou: ")[1] for line in failed), failed
-    assert "atualização aplicada; o relógio volta a 00:00:00" in lines[due:]
+    assert "atualização aplicada, mas 2 etapas falharam; o relógio volta a 00:00:00" in lines[due:]
 
 
 def test_two_processes_write_whole_lines_across_a_rotation(wine):
