@@ -156,11 +156,18 @@ def test_a_bcrypt_dll_beside_the_checker_is_never_loaded(signed_build, tmp_path,
                     str(tmp_path / "bcrypt.def")], check=True, capture_output=True)
     shutil.copy(signed_build / "verificar_versao.exe", folder)
     release = "Z:" + str(signed_build / "sample-release").replace("/", "\\")
+
+    def checker(bcrypt_order: str) -> tuple[int, str]:
+        env = dict(check_environment(prefix=check_prefix), WINEPREFIX=str(check_prefix), WINEDEBUG="-all",
+                   WINEDLLOVERRIDES=f"bcrypt={bcrypt_order};mscoree,mshtml=;winemenubuilder.exe=d")
+        run = subprocess.run([str(WINE64_LOADER), str(folder / "verificar_versao.exe"), release], capture_output=True,
+                             env=env, cwd=folder, stdin=subprocess.DEVNULL, timeout=300)
+        return run.returncode, run.stdout.decode("utf-8", errors="replace")
+
     # A native bcrypt.dll first, as Windows takes a library it finds beside the exe.
-    env = dict(check_environment(prefix=check_prefix), WINEPREFIX=str(check_prefix), WINEDEBUG="-all",
-               WINEDLLOVERRIDES="bcrypt=n,b;mscoree,mshtml=;winemenubuilder.exe=d")
-    checked = subprocess.run([str(WINE64_LOADER), str(folder / "verificar_versao.exe"), release], capture_output=True, env=env,
-                             cwd=folder, stdin=subprocess.DEVNULL, timeout=300)
-    output = checked.stdout.decode("utf-8", errors="replace")
+    code, output = checker("n,b")
     assert not (check_prefix / "drive_c" / "planted-bcrypt-loaded").exists(), "the planted bcrypt.dll was loaded"
-    assert checked.returncode == 0 and "assinatura válida" in output, output
+    assert code == 0 and "assinatura válida" in output, output
+    # No bcrypt.dll at all: the release is refused, never passed.
+    code, output = checker("")
+    assert code == 1 and "manifesto_zunaveri.txt: RECUSADO" in output, output
