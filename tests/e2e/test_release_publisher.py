@@ -58,8 +58,12 @@ def test_sign_authenticode_signs_the_exes_and_the_manifest_lists_the_signed_byte
     release = tmp_path / "release"
     shutil.copytree(signed_build / "sample-release", release)
     unsigned = hashlib.sha256((release / UPDATER).read_bytes()).hexdigest()
-    subprocess.run([str(RELEASE_SCRIPT), "sign", str(release), "--serie", "2", "--chave", str(throwaway_key(signed_build)),
-                    "--certificado", str(certificate), "--chave-codigo", str(key)], check=True, capture_output=True)
+    def sign(serie: int) -> str:
+        return subprocess.run([str(RELEASE_SCRIPT), "sign", str(release), "--serie", str(serie), "--chave",
+                               str(throwaway_key(signed_build)), "--certificado", str(certificate),
+                               "--chave-codigo", str(key)], check=True, capture_output=True, text=True).stderr
+
+    sign(1)
 
     exes = sorted(path.name for path in release.glob("*.exe"))
     assert UPDATER in exes and "wget.exe" in exes
@@ -70,6 +74,10 @@ def test_sign_authenticode_signs_the_exes_and_the_manifest_lists_the_signed_byte
         assert verify.returncode == 0, f"{name}: {verify.stdout}{verify.stderr}"
         assert digests[name] == hashlib.sha256((release / name).read_bytes()).hexdigest(), name
     assert digests[UPDATER] != unsigned, "the manifest lists the exe as signed, not as built"
+    # Signing again keeps each exe's signature and bytes.
+    again = sign(2)
+    assert again.count("is Authenticode-signed already; left as it is") == len(exes), again
+    assert manifest_digests(release) == digests
 
     # The checker over the signed release, one exe spoiled after signing.
     change_one_byte(release / "wget.exe", offset=4096)
