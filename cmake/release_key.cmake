@@ -1,6 +1,8 @@
 # The release key a build trusts: the cache setting, or with
 # ZUNAVERI_RELEASE_THROWAWAY_KEY a pair made here once per build folder
-# (the private half stays in the build folder, never in the repository).
+# (the private half stays in the build folder, never in the repository). The
+# throwaway pair's folder is named for what it is, so that nobody mistakes
+# it for a publisher's key: a build that trusts it must never be published.
 # Sets ZUNAVERI_RELEASE_KEY_TEXT for the generated header, and
 # ZUNAVERI_RELEASE_PRIVATE_KEY to the throwaway private key, if any.
 set(ZUNAVERI_RELEASE_KEY_TEXT "${ZUNAVERI_RELEASE_PUBLIC_KEY}")
@@ -10,9 +12,10 @@ if(ZUNAVERI_RELEASE_THROWAWAY_KEY)
     message(FATAL_ERROR "Set either ZUNAVERI_RELEASE_PUBLIC_KEY or ZUNAVERI_RELEASE_THROWAWAY_KEY, not both")
   endif()
   find_program(ZUNAVERI_OPENSSL openssl REQUIRED)
-  set(ZUNAVERI_RELEASE_PRIVATE_KEY ${CMAKE_BINARY_DIR}/release-key/chave_privada.pem)
+  set(_throwaway_folder ${CMAKE_BINARY_DIR}/chave-de-teste-descartavel)
+  set(ZUNAVERI_RELEASE_PRIVATE_KEY ${_throwaway_folder}/chave_privada.pem)
   if(NOT EXISTS ${ZUNAVERI_RELEASE_PRIVATE_KEY})
-    file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/release-key)
+    file(MAKE_DIRECTORY ${_throwaway_folder})
     execute_process(
       COMMAND ${ZUNAVERI_OPENSSL} genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256
               -out ${ZUNAVERI_RELEASE_PRIVATE_KEY}
@@ -29,7 +32,7 @@ if(ZUNAVERI_RELEASE_THROWAWAY_KEY)
   if(NOT _pubout_result EQUAL 0)
     message(FATAL_ERROR "openssl could not read the throwaway release key ${ZUNAVERI_RELEASE_PRIVATE_KEY}")
   endif()
-  message(STATUS "Release key: throwaway pair in ${CMAKE_BINARY_DIR}/release-key")
+  message(STATUS "Release key: throwaway pair for tests in ${_throwaway_folder}")
 endif()
 
 # Every P-256 key in this form starts with the same 36 characters.

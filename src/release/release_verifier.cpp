@@ -1,11 +1,10 @@
 #include "release/release_verifier.h"
 
-#include <bcrypt.h>
-
 #include <cstring>
 #include <memory>
 #include <vector>
 
+#include "release/cng_functions.h"
 #include "services/system_error_text.h"
 
 namespace {
@@ -14,13 +13,13 @@ namespace {
 constexpr DWORD kChunkBytes = 1024 * 1024;
 
 struct AlgorithmCloser {
-    void operator()(void* algorithm) const { BCryptCloseAlgorithmProvider(algorithm, 0); }
+    void operator()(void* algorithm) const { cng_functions().close_algorithm_provider(algorithm, 0); }
 };
 struct HashCloser {
-    void operator()(void* hash) const { BCryptDestroyHash(hash); }
+    void operator()(void* hash) const { cng_functions().destroy_hash(hash); }
 };
 struct KeyCloser {
-    void operator()(void* key) const { BCryptDestroyKey(key); }
+    void operator()(void* key) const { cng_functions().destroy_key(key); }
 };
 using Algorithm = std::unique_ptr<void, AlgorithmCloser>;
 using Hash = std::unique_ptr<void, HashCloser>;
@@ -40,7 +39,7 @@ void check(NTSTATUS status) {
 
 Algorithm open_algorithm(const wchar_t* name) {
     BCRYPT_ALG_HANDLE algorithm = nullptr;
-    check(BCryptOpenAlgorithmProvider(&algorithm, name, nullptr, 0));
+    check(cng_functions().open_algorithm_provider(&algorithm, name, nullptr, 0));
     return Algorithm(algorithm);
 }
 
@@ -48,15 +47,15 @@ class Sha256 {
 public:
     Sha256() : algorithm_(open_algorithm(BCRYPT_SHA256_ALGORITHM)) {
         BCRYPT_HASH_HANDLE hash = nullptr;
-        check(BCryptCreateHash(algorithm_.get(), &hash, nullptr, 0, nullptr, 0, 0));
+        check(cng_functions().create_hash(algorithm_.get(), &hash, nullptr, 0, nullptr, 0, 0));
         hash_.reset(hash);
     }
     void add(const void* data, DWORD size) {
-        check(BCryptHashData(hash_.get(), static_cast<PUCHAR>(const_cast<void*>(data)), size, 0));
+        check(cng_functions().hash_data(hash_.get(), static_cast<PUCHAR>(const_cast<void*>(data)), size, 0));
     }
     Sha256Digest finish() {
         Sha256Digest digest{};
-        check(BCryptFinishHash(hash_.get(), digest.data(), static_cast<ULONG>(digest.size()), 0));
+        check(cng_functions().finish_hash(hash_.get(), digest.data(), static_cast<ULONG>(digest.size()), 0));
         return digest;
     }
 
@@ -123,10 +122,10 @@ bool p256_signature_valid(const std::string& message, const P256Signature& signa
         std::memcpy(blob.data(), &header, sizeof header);
         std::memcpy(blob.data() + sizeof header, key.data(), key.size());
         BCRYPT_KEY_HANDLE imported = nullptr;
-        check(BCryptImportKeyPair(algorithm.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, &imported, blob.data(),
+        check(cng_functions().import_key_pair(algorithm.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, &imported, blob.data(),
                                   static_cast<ULONG>(blob.size()), 0));
         const Key public_key(imported);
-        const NTSTATUS status = BCryptVerifySignature(
+        const NTSTATUS status = cng_functions().verify_signature(
             public_key.get(), nullptr, const_cast<PUCHAR>(digest.data()), static_cast<ULONG>(digest.size()),
             const_cast<PUCHAR>(signature.data()), static_cast<ULONG>(signature.size()), 0);
         return BCRYPT_SUCCESS(status);

@@ -1,5 +1,6 @@
 // SHA-256 and ECDSA P-256 signatures on the system's own cryptography
-// (CNG, bcrypt.dll). No other cryptography goes into the program.
+// (CNG, bcrypt.dll of the system folder, see cng_functions.h). No other
+// cryptography goes into the program.
 #pragma once
 
 #include <windows.h>

@@ -50,6 +50,8 @@ std::set<std::wstring> files_in(const std::wstring& folder) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    // Libraries from the system folder only, as in the program.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     using namespace locations;
     if (argc != 2) {
         say(L"uso: verificar_versao.exe PASTA_DA_VERSAO");

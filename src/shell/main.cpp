@@ -13,6 +13,11 @@
 #include "shell/program_version.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // Every library loaded from here on (by the program or by the system's
+    // own libraries) comes from the system folder, never from the exe's own
+    // folder or the current one, where anyone may have put a look-alike.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
 
