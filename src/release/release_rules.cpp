@@ -60,6 +60,9 @@ std::wstring release_fault_description(ReleaseFault fault, const std::wstring& r
     case ReleaseFault::OlderSerial:
         reason = L"a versão do servidor é mais antiga que a já aplicada neste computador";
         break;
+    case ReleaseFault::CannotRemove:
+        reason = L"a cópia na pasta temporária difere do manifesto e não pôde ser removida";
+        break;
     }
     return L"O arquivo " + quoted(remote_name) + L" não foi usado: " + reason +
            (detail.empty() ? std::wstring() : L" (" + detail + L")");
