@@ -10,12 +10,14 @@ namespace {
 wchar_t folded(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
 
 bool starts_with_folded(const std::wstring& text, const std::wstring& prefix) {
-    return text.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), text.begin(), [](wchar_t a, wchar_t b) {
-               return folded(a) == folded(b);
-           });
+    return text.size() >= prefix.size() &&
+           std::equal(prefix.begin(), prefix.end(), text.begin(),
+                      [](wchar_t a, wchar_t b) { return folded(a) == folded(b); });
 }
 
-bool same_path(const std::wstring& a, const std::wstring& b) { return a.size() == b.size() && starts_with_folded(a, b); }
+bool same_path(const std::wstring& a, const std::wstring& b) {
+    return a.size() == b.size() && starts_with_folded(a, b);
+}
 
 }  // namespace
 

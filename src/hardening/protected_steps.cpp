@@ -59,10 +59,11 @@ void copy_through_protected_folder(const std::wstring& source, const std::vector
         refuse_release_file(ReleaseFault::Missing, names.empty() ? source : names.front());
     }
     ProtectedFolder folder;
-    const HeldFile& copy = folder.add_checked_copy(names.front(), checked.front(), listed_digest(manifest, names.front()));
+    const std::wstring& name = names.front();
+    const HeldFile& copy = folder.add_checked_copy(name, checked.front(), listed_digest(manifest, name));
     if (is_placed_program(target)) {
         place_program(copy, target);
     } else {
-        copy_file_replacing(folder.file(names.front()), target);
+        copy_file_replacing(folder.file(name), target);
     }
 }
