@@ -24,11 +24,12 @@ import shutil
 
 import pytest
 
-from rig.installation_run import APPLICATION_LINES, SEPARATOR, WEB_STACK_LINES, InstallationRun, prepare, temp_file
+from rig.installation_run import (APPLICATION_LINES, SEPARATOR, WEB_STACK_LINES, InstallationRun, error_lines, prepare,
+                                  temp_file)
 from rig.operator_log_file import log_path
 from rig.release_server import ReleaseServer, standin_runs
 from rig.services_driver import ServicesDriver, aces, shown_security
-from rig.signed_release import APPLIED_SERIAL, MANIFEST, SIGNATURE, sign
+from rig.signed_release import APPLIED_SERIAL, MANIFEST, MANIFEST_REFUSED, SIGNATURE, sign
 from rig.wine_rig import DLL_OVERRIDES
 
 MARK = "C:\\zunaveri-planted-mark.txt"
@@ -119,6 +120,16 @@ def test_a_planted_older_manifest_pair_is_never_used(keyed, signed_build, tmp_pa
     assert session.unix_path(APPLIED_SERIAL).read_bytes() == b"1"
     temp = session.unix_path("C:\\windows\\temp")
     assert [name for name in os.listdir(temp) if name.startswith("manifesto_zunaveri")] == []
+
+
+def test_a_leftover_that_cannot_be_removed_rejects_the_manifest(keyed):
+    session, server = keyed
+    (temp_file(session, MANIFEST) / "dentro").mkdir(parents=True)  # a folder of that name, not empty
+    prepare(session, server)
+    log, _ = InstallationRun(session).install(checked=False)
+    refused = [line for line in error_lines(log) if MANIFEST_REFUSED in line]
+    assert len(refused) == 4 and all("não pôde ser removida" in line for line in refused), log
+    assert standin_runs(session) == [] and not session.unix_path(PLACED[0]).exists(), "nothing fetched was used"
 
 
 @pytest.mark.parametrize("place", ["made by the tool", "folder is a link", "folder of another user",
