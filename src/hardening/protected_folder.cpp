@@ -16,7 +16,9 @@ constexpr int kNameAttempts = 4;
 
 // Deletes now, or at the next restart when the name is in use.
 bool remove_now_or_at_restart(const std::wstring& path, bool folder) {
-    SetFileAttributesW(path.c_str(), folder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL);
+    if (!folder) {
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
     if (folder ? RemoveDirectoryW(path.c_str()) : DeleteFileW(path.c_str())) {
         return true;
     }
