@@ -4,6 +4,6 @@
 #include <array>
 #include <cstdint>
 
-// Four words from the system's cryptographic generator (rand_s, which
-// draws on RtlGenRandom); a failure throws OperationError.
+// Four words from the system's cryptographic generator (RtlGenRandom, the
+// source of rand_s); a failure throws OperationError.
 std::array<std::uint32_t, 4> unguessable_words();

@@ -109,10 +109,11 @@ bool log_place_is_ours(const State& s) {
     if (!place_is_ours(s.folder, own_user)) {
         return false;
     }
-    for (const std::wstring* file : {&s.path, &s.rotated_path}) {
-        if (GetFileAttributesW(file->c_str()) != INVALID_FILE_ATTRIBUTES && !place_is_ours(*file, own_user)) {
-            return false;
-        }
+    const auto foreign = [&own_user](const std::wstring& file) {
+        return GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES && !place_is_ours(file, own_user);
+    };
+    if (foreign(s.path) || foreign(s.rotated_path)) {
+        return false;
     }
     apply_protected_dacl(s.folder, kLogFolderSddl);
     return true;

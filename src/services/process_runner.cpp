@@ -108,11 +108,11 @@ public:
         SIZE_T size = 0;
         InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
         storage_.resize(size);
-        auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data());
-        if (size == 0 || !InitializeProcThreadAttributeList(list, 1, 0, &size)) {
+        auto* initialised = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data());
+        if (size == 0 || !InitializeProcThreadAttributeList(initialised, 1, 0, &size)) {
             return;
         }
-        list_ = list;
+        list_ = initialised;
         if (!UpdateProcThreadAttribute(list_, 0, kMitigationPolicyAttribute, &policy_, sizeof policy_, nullptr,
                                        nullptr)) {
             DeleteProcThreadAttributeList(list_);
