@@ -1,5 +1,6 @@
 #include "install/common_steps.h"
 
+#include "hardening/protected_steps.h"
 #include "services/file_helpers.h"
 #include "services/process_runner.h"
 #include "shell/form1.h"
@@ -19,21 +20,31 @@ Step fetch_step(Form1& form, std::wstring remote_name) {
 
 // A program or a source in the temporary folder is a fetched file: with
 // signed releases it is checked against the manifest first and held
-// unchanged while it runs or is copied.
+// unchanged while it runs or is copied, and what runs or is copied is a
+// checked copy in a folder that only administrators can write. Nothing is
+// checked (a build without a release key, or a program in a fixed place):
+// the step uses the file where it lies.
 Step run_step(std::wstring command_line) {
     return action_step([command_line = std::move(command_line)] {
-        const std::vector<HeldFile> checked = Form1::instance().check_release_files(command_line);
+        Form1& form = Form1::instance();
+        const std::vector<HeldFile> checked = form.check_release_files(command_line);
         // executar_e_aguardar's run, keeping how it ended for the release record.
         const std::optional<std::uint32_t> exit_code =
-            run_and_wait_for_exit(command_line, kNoTimeLimit, kHiddenWindow);
-        Form1::instance().release_program_ran(command_line, exit_code);
+            checked.empty() ? run_and_wait_for_exit(command_line, kNoTimeLimit, kHiddenWindow)
+                            : run_from_protected_folder(command_line, checked, *form.release_manifest());
+        form.release_program_ran(command_line, exit_code);
     });
 }
 
 Step copy_step(std::wstring source, std::function<std::wstring()> target) {
     return action_step([source = std::move(source), target = std::move(target)] {
-        const std::vector<HeldFile> checked = Form1::instance().check_release_files(source);
-        copy_file_replacing(source, target());
+        Form1& form = Form1::instance();
+        const std::vector<HeldFile> checked = form.check_release_files(source);
+        if (checked.empty()) {
+            copy_file_replacing(source, target());
+        } else {
+            copy_through_protected_folder(source, checked, *form.release_manifest(), target());
+        }
     });
 }
 

@@ -13,6 +13,8 @@
 #include "services/locations.h"
 #include "services/operation_error.h"
 #include "services/run_mode.h"
+#include "services/secured_files.h"
+#include "services/security_descriptors.h"
 
 namespace operator_log {
 
@@ -84,10 +86,43 @@ private:
     bool usable_ = false;
 };
 
+// A folder or file found in place is the tool's own when it is no reparse
+// point (a junction or link would send the writes and the rotation's rename
+// elsewhere) and its owner is SYSTEM, Administrators or this process's user.
+bool place_is_ours(const std::wstring& path, const std::wstring& own_user) {
+    if (is_reparse_point(path)) {
+        return false;
+    }
+    const std::optional<std::wstring> owner = owner_sid_text(path);
+    return owner && owner_is_trusted(*owner, own_user);
+}
+
+// The log's folder, made with its protected security, or the one in place
+// when it is the tool's own (made by an earlier version: it gets the
+// protected security now), with log files in it that are its own too.
+// Otherwise the process goes on without its log.
+bool log_place_is_ours(const State& s) {
+    if (create_folder_secured(s.folder, kLogFolderSddl)) {
+        return true;
+    }
+    const std::wstring own_user = own_user_sid_text();
+    if (!place_is_ours(s.folder, own_user)) {
+        return false;
+    }
+    const auto foreign = [&own_user](const std::wstring& file) {
+        return GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES && !place_is_ours(file, own_user);
+    };
+    if (foreign(s.path) || foreign(s.rotated_path)) {
+        return false;
+    }
+    apply_protected_dacl(s.folder, kLogFolderSddl);
+    return true;
+}
+
 // Append-only access: each WriteFile lands whole at the end of the file,
 // whoever else appends. Others may read, write, rename and delete it
 // meanwhile.
-HANDLE open_for_append(const State& s) {
+HANDLE open_for_append(State& s) {
     const auto open = [&s] {
         return CreateFileW(s.path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
@@ -95,8 +130,12 @@ HANDLE open_for_append(const State& s) {
     };
     HANDLE file = open();
     if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_PATH_NOT_FOUND) {
-        // The folder was removed while the process ran.
-        CreateDirectoryW(s.folder.c_str(), nullptr);
+        // The folder was removed while the process ran: made afresh. One
+        // that someone else made meanwhile is not written into, now or later.
+        if (!create_folder_secured(s.folder, kLogFolderSddl)) {
+            s.on = false;
+            return INVALID_HANDLE_VALUE;
+        }
         file = open();
     }
     return file;
@@ -121,7 +160,7 @@ std::optional<std::uint64_t> writable_size(HANDLE file) {
 // due (the full file becomes instalador.log.1, replacing the older one),
 // then one append, so lines of several processes never mix. A file that
 // cannot be rotated is not written past its bound.
-void append(const State& s, const std::string& line) {
+void append(State& s, const std::string& line) {
     const LockHold hold(s.lock);
     if (!hold.usable()) {
         return;
@@ -151,7 +190,7 @@ void append(const State& s, const std::string& line) {
 }
 
 // `text` has been masked already.
-void write_masked(const State& s, std::wstring_view text) {
+void write_masked(State& s, std::wstring_view text) {
     SYSTEMTIME now{};
     GetLocalTime(&now);
     const LocalTime when{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
@@ -202,9 +241,11 @@ void begin(std::wstring_view command_line, std::wstring_view version, std::int64
         }
         s.folder = std::wstring(program_data) + kFolderName;
         CoTaskMemFree(program_data);
-        CreateDirectoryW(s.folder.c_str(), nullptr);
         s.path = s.folder + kFileName;
         s.rotated_path = s.path + kRotatedSuffix;
+        if (!log_place_is_ours(s)) {
+            return;
+        }
         const std::wstring argument = argument_text(std::wstring(command_line));
         s.mode = is_update_mode(argument) ? Mode::Update : Mode::Installation;
         s.process_id = GetCurrentProcessId();

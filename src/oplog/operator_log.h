@@ -13,9 +13,13 @@
 
 namespace operator_log {
 
-// Starts the log of this process: finds (and creates) the folder, takes the
-// mode from the command line as start-up does, and writes the start-up
-// line. `repeat_period_ms`: how often a repeated outcome is written at most.
+// Starts the log of this process: finds the folder, or creates it so that
+// only SYSTEM and Administrators can write in it; takes the mode from the
+// command line as start-up does, and writes the start-up line. A folder or
+// log file found in place that is a reparse point, or whose owner is not
+// SYSTEM, Administrators or this process's user, leaves the process
+// without its log. `repeat_period_ms`: how often a repeated outcome is
+// written at most.
 void begin(std::wstring_view command_line, std::wstring_view version, std::int64_t repeat_period_ms) noexcept;
 
 // A password to be written "***" wherever it would appear.

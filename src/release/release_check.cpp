@@ -94,10 +94,25 @@ void refuse_release_file(ReleaseFault fault, const std::wstring& remote_name, co
 
 void ReleaseCheck::load(const Fetch& fetch) {
     verdict_ = rejected(L"manifesto não baixado");
-    // A leftover of an earlier release must not stand in for this one's.
-    sweep_release_manifest();
+    // A leftover of an earlier release must not stand in for this one's,
+    // whatever its attributes; one that cannot be removed rejects the run's
+    // manifest, since wget would save the fresh one under another name.
+    try {
+        sweep_release_manifest();
+    } catch (const OperationError& error) {
+        verdict_ = rejected(L"cópia anterior na pasta temporária não pôde ser removida: " + error.description());
+        return;
+    }
     fetch(kReleaseManifestName);
     fetch(kReleaseSignatureName);
+    // wget saves under a numbered name when the plain one is taken: then the
+    // file under the plain name is not the one fetched now.
+    for (const std::wstring* name : {&kReleaseManifestName, &kReleaseSignatureName}) {
+        if (!numbered_copies(temporary_copy(kTempFolderLower, *name)).empty()) {
+            verdict_ = rejected(L"outra cópia apareceu na pasta temporária durante o download");
+            return;
+        }
+    }
     verdict_ = verify_manifest_files(temporary_copy(kTempFolderLower, kReleaseManifestName),
                                      temporary_copy(kTempFolderLower, kReleaseSignatureName), kReleasePublicKey);
     serial_refusal_.reset();
@@ -128,25 +143,27 @@ HeldFile ReleaseCheck::verify_one(const std::wstring& remote_name, const Fetch& 
     }
     const std::wstring copy = temporary_copy(kTempFolderLower, remote_name);
     for (int attempt = 1;; ++attempt) {
-        const bool present = file_present(copy);
-        if (present) {
+        if (file_present(copy)) {
             HeldFile hold;
             if (sha256_of_file(copy, hold) == listed->second) {
                 return hold;
             }
         }
+        // Not the listed file: most often a leftover of an earlier release.
+        // It is removed whatever its attributes (a hidden or system copy
+        // would make wget save the fresh one under another name, a
+        // read-only one could not be replaced), so nothing picks it up.
+        bool found = false;
+        try {
+            found = delete_file_of_any_attributes(temporary_copy(kTempFolderTitle, remote_name));
+        } catch (const OperationError& error) {
+            refuse_release_file(ReleaseFault::CannotRemove, remote_name, error.description());
+        }
         if (attempt == 2) {
-            if (present) {
-                // Best effort: a refused copy is not left for anything to pick up.
-                DeleteFileW(temporary_copy(kTempFolderTitle, remote_name).c_str());
-            }
-            refuse_release_file(present ? ReleaseFault::Differs : ReleaseFault::Missing, remote_name);
+            refuse_release_file(found ? ReleaseFault::Differs : ReleaseFault::Missing, remote_name);
         }
-        // Most often a leftover of an earlier release: fetch it afresh. A
-        // copy this check fetched itself is not fetched a second time.
-        if (present) {
-            delete_file(temporary_copy(kTempFolderTitle, remote_name));
-        }
+        // Fetched afresh; a copy this check fetched itself is not fetched a
+        // second time.
         fetch(remote_name);
     }
 }
@@ -154,8 +171,9 @@ HeldFile ReleaseCheck::verify_one(const std::wstring& remote_name, const Fetch& 
 void sweep_release_manifest() {
     for (const std::wstring* name : {&kReleaseManifestName, &kReleaseSignatureName}) {
         const std::wstring copy = temporary_copy(kTempFolderLower, *name);
-        if (file_present(copy)) {
-            delete_file(copy);
+        delete_file_of_any_attributes(copy);
+        for (const std::wstring& numbered : numbered_copies(copy)) {
+            delete_file_of_any_attributes(numbered);
         }
     }
 }

@@ -36,18 +36,22 @@ class ReleaseCheck {
 public:
     using Fetch = std::function<void(const std::wstring& remote_name)>;
 
-    // Deletes leftover copies of the manifest and its signature, fetches
-    // both and verifies them, and reads the serial this PC has applied. A
-    // rejected manifest, or one this PC may not use (an older serial, an
-    // unreadable record), is kept as such, not thrown: each step that would
-    // use a fetched file then fails on its own.
+    // Deletes leftover copies of the manifest and its signature (of any
+    // attributes, and numbered ones), fetches both and verifies them, and
+    // reads the serial this PC has applied. A rejected manifest, or one this
+    // PC may not use (an older serial, an unreadable record), is kept as
+    // such, not thrown: each step that would use a fetched file then fails
+    // on its own. A leftover that cannot be removed, or a numbered copy that
+    // appears beside the fetched one, rejects the manifest.
     void load(const Fetch& fetch);
 
-    // Checks each fetched file against its manifest line and the release
-    // against the applied serial. A copy that is
-    // missing or differs is deleted and fetched once more; still wrong, it
-    // is deleted and the check throws (refuse_release_file). The files come
-    // back held, so they stay as checked while the step uses them.
+    // Checks the release against the applied serial and each fetched file
+    // against its manifest line. A copy that is missing or differs (a
+    // hidden, system or read-only one counts as differing) is deleted and
+    // fetched once more; still wrong, it is deleted and the check throws
+    // (refuse_release_file), as it does when such a copy cannot be deleted.
+    // The files come back held, in the order of `remote_names`, so they stay
+    // as checked while the step uses them.
     std::vector<HeldFile> verify(const std::vector<std::wstring>& remote_names, const Fetch& fetch) const;
 
     const std::optional<ReleaseManifest>& manifest() const { return verdict_.manifest; }
@@ -62,5 +66,6 @@ private:
 };
 
 // Deletes the temporary copies of the manifest and its signature, when
-// present; a failure throws, as the sweep does.
+// present, whatever their attributes, and numbered copies of them beside;
+// a failure throws, as the sweep does.
 void sweep_release_manifest();

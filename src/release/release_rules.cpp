@@ -93,6 +93,9 @@ std::wstring release_fault_description(ReleaseFault fault, const std::wstring& r
     case ReleaseFault::SerialRecordUnreadable:
         reason = L"o registro da versão já aplicada neste computador não pôde ser lido";
         break;
+    case ReleaseFault::CannotRemove:
+        reason = L"a cópia na pasta temporária difere do manifesto e não pôde ser removida";
+        break;
     }
     return L"O arquivo " + quoted(remote_name) + L" não foi usado: " + reason +
            (detail.empty() ? std::wstring() : L" (" + detail + L")");

@@ -29,6 +29,7 @@ enum class ReleaseFault {
     Missing,           // still absent after a second fetch
     Differs,           // still different after a second fetch
     OlderSerial,
+    CannotRemove,      // a copy in the temporary folder that is not the listed one and cannot be deleted
     SerialRecordUnreadable,
 };
 

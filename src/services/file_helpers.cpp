@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cwchar>
 #include <vector>
 
 #include "services/system_error_text.h"
@@ -9,6 +10,10 @@
 namespace {
 
 constexpr DWORD kAbsentAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY;
+
+// What marks a file that wget did not just save: the presence test
+// skips hidden and system files, and a read-only one cannot be deleted.
+constexpr DWORD kMarkingAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY;
 
 bool counts_as_present(const WIN32_FIND_DATAW& found) { return (found.dwFileAttributes & kAbsentAttributes) == 0; }
 
@@ -41,6 +46,45 @@ void delete_file(const std::wstring& path) {
     if (!DeleteFileW(path.c_str())) {
         throw last_system_error();
     }
+}
+
+bool delete_file_of_any_attributes(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+            return false;
+        }
+        throw system_error(error);
+    }
+    if ((attributes & kMarkingAttributes) != 0 && !SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL)) {
+        throw last_system_error();
+    }
+    delete_file(path);
+    return true;
+}
+
+std::vector<std::wstring> numbered_copies(const std::wstring& path) {
+    const std::size_t separator = path.find_last_of(L"\\/");
+    const std::wstring folder = separator == std::wstring::npos ? std::wstring() : path.substr(0, separator + 1);
+    const std::wstring prefix = path.substr(folder.size()) + L".";
+    std::vector<std::wstring> found;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((path + L".*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) {
+        return found;
+    }
+    do {
+        const std::wstring name = entry.cFileName;
+        // The lookup's wildcard also matches short names: only a whole
+        // "name.N" counts.
+        if (name.size() > prefix.size() && _wcsnicmp(name.c_str(), prefix.c_str(), prefix.size()) == 0 &&
+            name.find_first_not_of(L"0123456789", prefix.size()) == std::wstring::npos) {
+            found.push_back(folder + name);
+        }
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    return found;
 }
 
 std::wstring tool_folder() {

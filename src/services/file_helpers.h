@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "services/operation_error.h"
 
@@ -18,6 +19,17 @@ bool file_present(const std::wstring& path);
 
 // Deletes one file; a failure throws the system's error.
 void delete_file(const std::wstring& path);
+
+// Deletes whatever file bears the name, hidden, system and read-only ones
+// included (its attributes are cleared first); false when there is none.
+// A name that cannot be cleared (in use, a folder, access denied) throws
+// the system's error.
+bool delete_file_of_any_attributes(const std::wstring& path);
+
+// The files beside `path` whose names are its name followed by "." and a
+// number ("manifesto_zunaveri.txt.1"): where wget saves a download whose
+// name is taken. Every attribute counts.
+std::vector<std::wstring> numbered_copies(const std::wstring& path);
 
 // Folder of the running executable, without a trailing separator.
 std::wstring tool_folder();

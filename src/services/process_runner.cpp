@@ -88,7 +88,68 @@ void pause_handling_messages(DWORD milliseconds, HeldQuit& quit) {
     dispatch_pending_messages(quit);
 }
 
-bool start_process(const std::wstring& command_line, bool show_window, ProcessHandles& process) {
+// How a child is started beyond its command line and window.
+struct StartOptions {
+    const wchar_t* folder = nullptr;  // working folder; nullptr: the tool's own
+    bool prefer_system_images = false;
+};
+
+// PROCESS_CREATION_MITIGATION_POLICY_IMAGE_LOAD_PREFER_SYSTEM32_ALWAYS_ON and
+// PROC_THREAD_ATTRIBUTE_MITIGATION_POLICY, spelled out: the MinGW headers
+// offer them only for newer Windows versions than the program targets.
+constexpr DWORD64 kPreferSystem32Images = DWORD64{1} << 60;
+constexpr DWORD_PTR kMitigationPolicyAttribute = 0x20007;
+
+// A thread-attribute list holding the mitigation, or nothing when the
+// system does not take it.
+class MitigationAttributes {
+public:
+    MitigationAttributes() {
+        SIZE_T size = 0;
+        InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        storage_.resize(size);
+        auto* initialised = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data());
+        if (size == 0 || !InitializeProcThreadAttributeList(initialised, 1, 0, &size)) {
+            return;
+        }
+        list_ = initialised;
+        if (!UpdateProcThreadAttribute(list_, 0, kMitigationPolicyAttribute, &policy_, sizeof policy_, nullptr,
+                                       nullptr)) {
+            DeleteProcThreadAttributeList(list_);
+            list_ = nullptr;
+        }
+    }
+    ~MitigationAttributes() {
+        if (list_ != nullptr) {
+            DeleteProcThreadAttributeList(list_);
+        }
+    }
+    MitigationAttributes(const MitigationAttributes&) = delete;
+    MitigationAttributes& operator=(const MitigationAttributes&) = delete;
+    LPPROC_THREAD_ATTRIBUTE_LIST list() const { return list_; }
+
+private:
+    DWORD64 policy_ = kPreferSystem32Images;
+    std::vector<unsigned char> storage_;
+    LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
+};
+
+bool create_process(const std::wstring& application, std::vector<wchar_t> line, bool show_window,
+                    const StartOptions& options, LPPROC_THREAD_ATTRIBUTE_LIST attributes, ProcessHandles& process) {
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = attributes != nullptr ? sizeof(startup) : sizeof(startup.StartupInfo);
+    startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW;
+    startup.StartupInfo.wShowWindow = static_cast<WORD>(show_window ? SW_SHOWNORMAL : SW_HIDE);
+    startup.lpAttributeList = attributes;
+    // CreateProcessW may write into the command line.
+    line.push_back(L'\0');
+    return CreateProcessW(application.empty() ? nullptr : application.c_str(), line.data(), nullptr, nullptr, FALSE,
+                          attributes != nullptr ? EXTENDED_STARTUPINFO_PRESENT : 0, nullptr, options.folder,
+                          &startup.StartupInfo, &process.info) != FALSE;
+}
+
+bool start_process(const std::wstring& command_line, bool show_window, const StartOptions& options,
+                   ProcessHandles& process) {
     std::wstring application;
     std::wstring line;
     if (runs_batch_file(command_line)) {
@@ -97,23 +158,24 @@ bool start_process(const std::wstring& command_line, bool show_window, ProcessHa
     } else {
         line = command_line;
     }
-    // CreateProcessW may write into the command line.
-    std::vector<wchar_t> writable_line(line.begin(), line.end());
-    writable_line.push_back(L'\0');
-
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = static_cast<WORD>(show_window ? SW_SHOWNORMAL : SW_HIDE);
-    return CreateProcessW(application.empty() ? nullptr : application.c_str(), writable_line.data(), nullptr,
-                          nullptr, FALSE, 0, nullptr, nullptr, &startup, &process.info) != FALSE;
+    const std::vector<wchar_t> characters(line.begin(), line.end());
+    if (options.prefer_system_images) {
+        const MitigationAttributes mitigation;
+        if (mitigation.list() != nullptr &&
+            create_process(application, characters, show_window, options, mitigation.list(), process)) {
+            return true;
+        }
+        // Refused (a system before Windows 8 has no such mitigation): a plain start.
+        process.info = PROCESS_INFORMATION{};
+    }
+    return create_process(application, characters, show_window, options, nullptr, process);
 }
 
 // A start that fails for a passing reason (a scanner holding a fresh
 // download, a loaded system) is tried once more after a short pause.
 bool start_process_once_more_if_passing(const std::wstring& command_line, bool show_window,
-                                        ProcessHandles& process, HeldQuit& quit) {
-    if (start_process(command_line, show_window, process)) {
+                                        const StartOptions& options, ProcessHandles& process, HeldQuit& quit) {
+    if (start_process(command_line, show_window, options, process)) {
         return true;
     }
     if (!worth_a_second_start(GetLastError())) {
@@ -121,17 +183,18 @@ bool start_process_once_more_if_passing(const std::wstring& command_line, bool s
     }
     pause_handling_messages(kSecondStartPauseMs, quit);
     process.info = PROCESS_INFORMATION{};
-    return start_process(command_line, show_window, process);
+    return start_process(command_line, show_window, options, process);
 }
 
-std::optional<std::uint32_t> run(const std::wstring& command_line, std::int32_t time_limit, bool show_window) {
+std::optional<std::uint32_t> run(const std::wstring& command_line, std::int32_t time_limit, bool show_window,
+                                 const StartOptions& options) {
     const std::optional<WaitDeadline> wait = wait_deadline(start_second(seconds_since_midnight()), time_limit);
     if (!wait) {
         return std::nullopt;
     }
     HeldQuit quit;
     ProcessHandles process;
-    if (!start_process_once_more_if_passing(command_line, show_window, process, quit)) {
+    if (!start_process_once_more_if_passing(command_line, show_window, options, process, quit)) {
         return std::nullopt;
     }
     if (process.info.hProcess == nullptr) {
@@ -166,12 +229,10 @@ std::optional<std::uint32_t> run(const std::wstring& command_line, std::int32_t 
     }
 }
 
-}  // namespace
-
-std::optional<std::uint32_t> run_and_wait_for_exit(const std::wstring& command_line, std::int32_t time_limit,
-                                                   bool show_window) {
+std::optional<std::uint32_t> run_guarded(const std::wstring& command_line, std::int32_t time_limit, bool show_window,
+                                         const StartOptions& options) {
     try {
-        return run(command_line, time_limit, show_window);
+        return run(command_line, time_limit, show_window, options);
     } catch (...) {
         // The runner's own failures (out of memory while building the line)
         // are absorbed like a program that cannot be started. Window
@@ -179,6 +240,18 @@ std::optional<std::uint32_t> run_and_wait_for_exit(const std::wstring& command_l
         // returning to the dispatch (shell/event_guard.h).
         return std::nullopt;
     }
+}
+
+}  // namespace
+
+std::optional<std::uint32_t> run_and_wait_for_exit(const std::wstring& command_line, std::int32_t time_limit,
+                                                   bool show_window) {
+    return run_guarded(command_line, time_limit, show_window, StartOptions{});
+}
+
+std::optional<std::uint32_t> run_in_folder_and_wait_for_exit(const std::wstring& command_line,
+                                                             const std::wstring& folder) {
+    return run_guarded(command_line, 0, false, StartOptions{folder.c_str(), true});
 }
 
 void executar_e_aguardar(const std::wstring& command_line, const std::int32_t& time_limit, const bool& show_window) {

@@ -22,3 +22,11 @@ void executar_e_aguardar(const std::wstring& command_line, const std::int32_t& t
 // exit code could not be read.
 std::optional<std::uint32_t> run_and_wait_for_exit(const std::wstring& command_line, std::int32_t time_limit,
                                                    bool show_window);
+
+// The same run, hidden and without a time limit, with `folder` as the
+// child's working folder. Where the system offers it, the child loads the
+// system's own libraries before any of the same name beside the program
+// (the image-load mitigation that prefers System32); a system that refuses
+// that mitigation gets a plain start.
+std::optional<std::uint32_t> run_in_folder_and_wait_for_exit(const std::wstring& command_line,
+                                                             const std::wstring& folder);

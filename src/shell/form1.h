@@ -46,6 +46,8 @@ public:
     // nothing when it could not be started or its end not seen).
     std::vector<HeldFile> check_release_files(const std::wstring& command_or_source);
     void release_program_ran(const std::wstring& command_line, std::optional<std::uint32_t> exit_code);
+    // The verified manifest of this run, once check_release_files has passed.
+    const std::optional<ReleaseManifest>& release_manifest() const { return release_.manifest(); }
     std::wstring cronometro_caption() const;
     void set_cronometro_caption(const std::wstring& caption);
     void enable_timer1();

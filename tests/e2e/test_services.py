@@ -8,9 +8,6 @@ from __future__ import annotations
 
 import json
 import os
-import selectors
-import subprocess
-import time
 from pathlib import Path
 from typing import Optional
 from urllib.parse import quote
@@ -18,10 +15,10 @@ from urllib.parse import quote
 import pytest
 
 from rig.release_server import ReleaseServer, release_server, wget_calls  # noqa: F401 (fixture)
+from rig.services_driver import DRIVER_FOLDER, ServicesDriver
 from rig.wine_rig import WineSession, wait_until
 from rig.zunaveri_tool import DEFAULT_USER, BuildSettings
 
-DRIVER_FOLDER = "C:\\e2e"
 TEMP_FOLDER = "C:\\windows\\temp"
 CLIENT_FOLDER_ARGUMENT = "C:\\Windows\\Temp\\"
 REMOTE_FOLDER = "/public_html/instalador-zunaveri/"
@@ -33,51 +30,6 @@ SWEEP_LIST = [
     "zunaveri-digital.exe", "ultima_atualizacao.txt", "atualizacao_zunaveri.xml", "importar_dados.bat",
     "httpd.configurado", "fbclient.dll", "gds32.dll", "instalador_zunaveri.exe", "zunaveri.sql",
 ]
-
-
-class DriverError(AssertionError):
-    pass
-
-
-class ServicesDriver:
-    """services_driver.exe installed in a session; each call is one run of it."""
-
-    def __init__(self, session: WineSession, folder: str = DRIVER_FOLDER, with_client: bool = True):
-        self.session = session
-        build = session.windows_build
-        self.exe = session.install(build / "tests" / "e2e" / "drivers" / "services_driver.exe", folder)
-        if with_client:
-            session.install(build / "sample-release" / "wget.exe", folder)
-
-    def start(self, *args: str) -> subprocess.Popen:
-        return self.session.wine(self.exe, *args, stdout=subprocess.PIPE)
-
-    @staticmethod
-    def result(process: subprocess.Popen, timeout: float = 60.0) -> dict:
-        """The driver's JSON line. Only that line is read: a child left
-        running holds the output pipe open after the driver has ended."""
-        deadline = time.monotonic() + timeout
-        received = b""
-        with selectors.DefaultSelector() as selector:
-            selector.register(process.stdout, selectors.EVENT_READ)
-            while b"\n" not in received:
-                remaining = deadline - time.monotonic()
-                if remaining <= 0 or not selector.select(remaining):
-                    process.kill()
-                    raise DriverError(f"no answer from the driver within {timeout} s (got {received!r})")
-                chunk = os.read(process.stdout.fileno(), 65536)
-                if not chunk:
-                    raise DriverError(f"the driver ended without an answer (got {received!r})")
-                received += chunk
-        process.wait(timeout=30)
-        line = received.split(b"\n", 1)[0]
-        answer = json.loads(line.decode("utf-8"))
-        if "failure" in answer:
-            raise DriverError(f"the driver could not make the call: {answer}")
-        return answer
-
-    def call(self, *args: str, timeout: float = 60.0) -> dict:
-        return self.result(self.start(*args), timeout)
 
 
 def unix(session: WineSession, windows_path: str) -> Path:

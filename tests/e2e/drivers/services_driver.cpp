@@ -29,6 +29,8 @@
 //   log COUNT WIDTH
 //       starts the operator's log as the tool does and writes COUNT lines
 //       "linha N " followed by WIDTH x's
+//   security PATH...
+//       what the system shows of each path's owner and DACL, as SDDL text
 //
 // Child programs (print nothing):
 //   sleep SECONDS [RECORD]     appends "start PID" and "end PID" lines to RECORD
@@ -36,6 +38,8 @@
 //   exit CODE                  ends with that exit code
 //   startup-info RECORD        writes the show-window state it was started with
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -347,6 +351,21 @@ Json run_with_timer(const std::wstring& command_line, UINT interval_ms) {
     return result;
 }
 
+// The owner and DACL of a file or folder as SDDL text, empty when unreadable.
+std::wstring security_text(const std::wstring& path) {
+    const SECURITY_INFORMATION wanted = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    LPWSTR text = nullptr;
+    if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, wanted, nullptr, nullptr, nullptr, nullptr,
+                              &descriptor) == ERROR_SUCCESS) {
+        ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, wanted, &text, nullptr);
+    }
+    std::wstring result = text != nullptr ? text : L"";
+    LocalFree(text);
+    LocalFree(descriptor);
+    return result;
+}
+
 // ------------------------------------------------------------------ commands
 
 int usage() {
@@ -412,6 +431,14 @@ int run_command(const std::vector<std::wstring>& args) {
                            operator_log::write(L"linha " + std::to_wstring(i) + L" " + filler);
                        }
                    }).str());
+        return 0;
+    }
+    if (command == L"security" && count >= 1) {
+        std::string shown = "{";
+        for (std::size_t i = 1; i < args.size(); ++i) {
+            shown += (i == 1 ? "" : ",") + json_string(args[i]) + ":" + json_string(security_text(args[i]));
+        }
+        print_line(Json().raw("security", shown + "}").str());
         return 0;
     }
 

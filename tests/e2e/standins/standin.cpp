@@ -5,7 +5,15 @@
 // C:\zunaveri-standins.log so tests can check order and count.
 //
 // ZUNAVERI_STANDIN_DELAY_MS (environment) makes it take that long first.
+// ZUNAVERI_STANDIN_SHOW_FOLDER (environment, any value) adds a line
+// "pasta FOLDER|WORKING FOLDER|SDDL" after "start": the folder it runs from,
+// its working folder, and what the system shows of that folder's security.
+//
+// It imports version.dll and calls it, as real installers do: a library of
+// that name lying beside it is loaded before the system's.
 #include <windows.h>
+#include <sddl.h>
+#include <aclapi.h>
 
 #include "record.h"
 
@@ -30,6 +38,23 @@ std::wstring lower_base_name(const std::wstring& path) {
 }
 
 void append_record(const std::wstring& line) { append_to_record(kRecord, utf8(line) + "\r\n"); }
+
+std::wstring folder_line(const std::wstring& self) {
+    const std::wstring folder = self.substr(0, self.find_last_of(L"\\/"));
+    wchar_t working[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, working);
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    LPWSTR text = nullptr;
+    if (GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                              nullptr, nullptr, nullptr, nullptr, &descriptor) == ERROR_SUCCESS) {
+        ConvertSecurityDescriptorToStringSecurityDescriptorW(
+            descriptor, SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &text, nullptr);
+    }
+    std::wstring line = L"pasta " + folder + L"|" + working + L"|" + (text ? text : L"");
+    LocalFree(text);
+    LocalFree(descriptor);
+    return line;
+}
 
 void write_file(const std::wstring& path, const std::string& content, bool keep_existing) {
     if (keep_existing && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
@@ -91,6 +116,11 @@ void install_application() {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int) {
     const std::wstring name = lower_base_name(own_path());
     append_record(L"start " + name + (arguments && *arguments ? L" " + std::wstring(arguments) : L""));
+    if (GetEnvironmentVariableW(L"ZUNAVERI_STANDIN_SHOW_FOLDER", nullptr, 0) > 0) {
+        append_record(folder_line(own_path()));
+    }
+    // The import of version.dll, used.
+    GetFileVersionInfoSizeW(own_path().c_str(), nullptr);
 
     wchar_t delay[32] = {};
     if (GetEnvironmentVariableW(L"ZUNAVERI_STANDIN_DELAY_MS", delay, 32) > 0) {

@@ -1,0 +1,44 @@
+#include "hardening/protected_run_rules.h"
+
+#include <algorithm>
+#include <cwchar>
+
+#include "services/locations.h"
+
+namespace {
+
+wchar_t folded(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
+
+bool starts_with_folded(const std::wstring& text, const std::wstring& prefix) {
+    return text.size() >= prefix.size() &&
+           std::equal(prefix.begin(), prefix.end(), text.begin(),
+                      [](wchar_t a, wchar_t b) { return folded(a) == folded(b); });
+}
+
+bool same_path(const std::wstring& a, const std::wstring& b) {
+    return a.size() == b.size() && starts_with_folded(a, b);
+}
+
+}  // namespace
+
+std::wstring protected_folder_name(const std::array<std::uint32_t, 4>& random) {
+    std::wstring name = L"zunaveri-";
+    for (const std::uint32_t word : random) {
+        wchar_t digits[9];
+        std::swprintf(digits, 9, L"%08x", static_cast<unsigned>(word));
+        name += digits;
+    }
+    return name;
+}
+
+std::wstring command_in_folder(const std::wstring& command_line, const std::wstring& folder) {
+    // Every form of the temporary folder is the same folder.
+    if (!starts_with_folded(command_line, locations::kTempFolderLower)) {
+        return command_line;
+    }
+    return folder + L"\\" + command_line.substr(locations::kTempFolderLower.size());
+}
+
+bool is_placed_program(const std::wstring& target) {
+    return same_path(target, locations::kUpdaterTarget) || same_path(target, locations::kWgetTarget);
+}

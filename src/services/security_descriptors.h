@@ -1,0 +1,33 @@
+// The security the tool asks for on what it makes, as SDDL texts that the
+// system turns into descriptors (services/secured_files.h), one per use,
+// and whose owner it trusts. Pure: tested natively.
+//
+// Rights: FA all, FR read, FX execute. Trustees: SY SYSTEM, BA
+// Administrators, BU Users, OW the owner's own rights. "P" protects the
+// list from what the parent folder would hand down; OI and CI hand an ACE
+// down to the files and folders made inside.
+#pragma once
+
+#include <string_view>
+
+// The folder a fetched program is copied into and run from: every user may
+// create files in the temporary folder around it, but only SYSTEM and
+// Administrators may write in this one; its owner may read. The copies made
+// in it take the same list.
+inline constexpr wchar_t kStagingFolderSddl[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FR;;;OW)";
+
+// c:\xampp\instalador_zunaveri.exe and c:\xampp\wget.exe, which run with
+// administrator rights: C:\xampp would let every user change them.
+inline constexpr wchar_t kPlacedProgramSddl[] = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FRFX;;;BU)";
+
+// C:\ProgramData\Zunaveri, the operator's log folder: users may read the
+// log, only SYSTEM and Administrators write it; the log files take the list.
+inline constexpr wchar_t kLogFolderSddl[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FR;;;BU)";
+
+// Whether a folder or file whose owner is `owner_sid` (a SID text such as
+// "S-1-5-32-544") may be written into: SYSTEM, Administrators, or this
+// process's own user `own_user_sid`, who is an administrator since the
+// program asks for elevation (an elevated process's files belong to
+// Administrators on Windows, to its user under Wine). SID texts compare
+// without regard to letter case.
+bool owner_is_trusted(std::wstring_view owner_sid, std::wstring_view own_user_sid);
