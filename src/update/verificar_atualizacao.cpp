@@ -26,6 +26,7 @@ void Form1::verificar_atualizacao() {
         delete_file(kLeftoverUpdateExecutable);
     }
     aplicar_atualizacao();
+    atualizar_proprios_programas();
     set_cronometro_caption(kClockStart);
     operator_log::write_outcome(L"atualização aplicada; o relógio volta a 00:00:00");
 }
