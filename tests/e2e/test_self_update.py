@@ -15,7 +15,7 @@ import pytest
 from rig.operator_log_file import entries as log_entries, keep_sample
 from rig.release_server import ReleaseServer, release_server, standin_runs, wget_calls  # noqa: F401 (fixture)
 from rig.signed_release import sign
-from rig.update_mode import IMPORT_SCRIPT, TOOL, ClockWatch, InstalledPC
+from rig.update_mode import IMPORT_SCRIPT, TOOL, ClockWatch, InstalledPC, pending_restart_renames, restart_windows
 from rig.wine_rig import wait_until
 from rig.zunaveri_tool import EXE_NAME
 
@@ -55,11 +55,13 @@ def publish(server: ReleaseServer, build, updater: bytes, wget: bytes) -> None:
 
 
 def update_once(pc: InstalledPC, server: ReleaseServer, wait_for: str):
+    """The installed updater started with an update due, until a log line holds `wait_for`."""
     pc.make_update_due()
     server.connect(pc.session)
     tool = pc.start()
-    wait_until(lambda: any(wait_for in line for line in self_update_lines(pc.session)), 180,
+    wait_until(lambda: any(wait_for in entry.text for entry in log_entries(pc.session)), 180,
                what=f"a log line with {wait_for!r}")
+    assert tool.alive(), "the updater goes on running"
     return tool
 
 
@@ -72,8 +74,7 @@ def test_new_updater_and_wget_are_swapped_in_and_the_new_updater_runs(signed_win
     publish(signed_server, signed_build, new_updater, new_wget)
     pc = InstalledPC(signed_wine, signed_build / EXE_NAME)
 
-    tool = update_once(pc, signed_server, "wget.exe substituído")
-    assert tool.alive(), "the updater goes on running"
+    update_once(pc, signed_server, "wget.exe substituído")
     assert pc.read(WGET) == new_wget, "wget.exe is replaced at once"
     assert pc.read(TOOL) == old_updater, "the running updater stays until the restart"
     assert pc.read(STAGED) == new_updater and pc.read(PREVIOUS) == old_updater
@@ -85,11 +86,11 @@ def test_new_updater_and_wget_are_swapped_in_and_the_new_updater_runs(signed_win
         "vale desde já"], lines
     assert f"end {IMPORT_SCRIPT}" in standin_runs(signed_wine), "the update itself was applied first"
 
-    scheduled = pc.restart_windows()
+    scheduled = restart_windows(signed_wine)
     assert scheduled == [("\\??\\" + STAGED.replace("C:", "c:"), "!\\??\\" + TOOL.replace("C:", "c:"))], scheduled
     assert pc.read(TOOL) == new_updater, "the restart moved the new updater in"
     assert not pc.exists(STAGED) and pc.read(PREVIOUS) == old_updater
-    assert pc.pending_restart_renames() == []
+    assert pending_restart_renames(signed_wine) == []
 
     # The new updater starts as the scheduled task starts it, ticks fast and checks.
     new = pc.start()
@@ -110,8 +111,7 @@ def test_listed_files_that_are_not_fitting_programs_are_refused(signed_wine, sig
     publish(signed_server, signed_build, updater=installed_wget, wget=b"isto nao e um programa\r\n")
     pc = InstalledPC(signed_wine, signed_build / EXE_NAME)
 
-    tool = update_once(pc, signed_server, "wget.exe não substituído")
-    assert tool.alive()
+    update_once(pc, signed_server, "wget.exe não substituído")
     lines = self_update_lines(signed_wine)
     assert len(lines) == 2 and "instalador_zunaveri.exe não substituído" in lines[0], lines
     assert lines[0].endswith("não tem o recurso de versão do Instalador Zunaveri"), lines
@@ -119,21 +119,16 @@ def test_listed_files_that_are_not_fitting_programs_are_refused(signed_wine, sig
     assert pc.read(TOOL) == installed_updater and pc.read(WGET) == installed_wget
     assert not pc.exists(STAGED) and not pc.exists(PREVIOUS)
     assert not pc.exists("C:\\Windows\\Temp\\wget.exe"), "the refused copy is not left behind"
-    assert pc.restart_windows() == [] and pc.read(TOOL) == installed_updater
+    assert restart_windows(signed_wine) == [] and pc.read(TOOL) == installed_updater
 
 
 def test_keyless_build_never_replaces_either(wine, release_server, windows_build):
-    installed_wget = release_server.file("wget.exe").read_bytes()
+    installed = (windows_build / EXE_NAME).read_bytes(), release_server.file("wget.exe").read_bytes()
     release_server.publish("instalador_zunaveri.exe", (windows_build / "fast-ticks" / EXE_NAME).read_bytes())
-    release_server.publish("wget.exe", installed_wget + b"overlay")
+    release_server.publish("wget.exe", installed[1] + b"overlay")
     pc = InstalledPC(wine, windows_build / EXE_NAME)
-    pc.make_update_due()
-    release_server.connect(wine)
-    tool = pc.start()
-    wait_until(lambda: any("atualização aplicada" in entry.text for entry in log_entries(wine)), 120,
-               what="the update to be applied")
-    assert tool.alive()
-    assert pc.read(WGET) == installed_wget and pc.read(TOOL) == (windows_build / EXE_NAME).read_bytes()
-    assert not pc.exists(STAGED) and self_update_lines(wine) == []
+    update_once(pc, release_server, "atualização aplicada")
+    assert (pc.read(TOOL), pc.read(WGET)) == installed and not pc.exists(STAGED)
+    assert self_update_lines(wine) == []
     fetched = [call[0].rsplit("/", 1)[-1] for call in wget_calls(wine)]
     assert "instalador_zunaveri.exe" not in fetched and "wget.exe" not in fetched, fetched

@@ -1,16 +1,16 @@
-// The swap of an installed program under fault injection: for every file
-// operation of a swap, the world stops there (a kill or a power cut: what
-// was done stays, nothing more happens; a write in progress is left half
-// done) or that operation fails (full disk, access denied, sharing
-// violation). Whatever happened, the target holds a whole program before
-// and after the restart, and the next update then completes the swap.
+// The swap of an installed program under fault injection: at each file
+// operation of a swap the world stops (a kill or a power cut: what was done
+// stays, a write under way is left half done, nothing more happens) or
+// that operation fails (full disk, access denied, sharing violation).
+// Whatever happened, the target holds a whole program before and after the
+// restart, and the next update completes the swap.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <functional>
 #include <map>
 #include <set>
-#include <string>
-#include <utility>
 #include <vector>
 
 #include "self_update/program_swap.h"
@@ -18,46 +18,34 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 const std::wstring kTarget = L"c:\\xampp\\instalador_zunaveri.exe";
-const std::string kOld = "MZ old updater";
-const std::string kEarlier = "MZ updater of an earlier release, waiting for the restart";
-const std::string kNew = "MZ new updater of this release";
+const std::string kOld = "MZ old", kEarlier = "MZ earlier release, waiting for the restart", kNew = "MZ new one";
 
 Sha256Digest digest_of(const std::string& content) {
     Sha256Digest digest{};
-    std::uint32_t hash = 2166136261u;
-    for (std::size_t i = 0; i < digest.size(); ++i) {
-        for (char c : content) {
-            hash = (hash ^ static_cast<std::uint8_t>(c)) * 16777619u;
-        }
-        digest[i] = static_cast<std::uint8_t>(hash ^ (hash >> 8) ^ content.size());
-    }
+    const std::size_t hash = std::hash<std::string>{}(content);
+    std::memcpy(digest.data(), &hash, sizeof hash);
     return digest;
 }
 
 struct PowerCut {};
-
 enum class Fault { Stop, DiskFull, AccessDenied, SharingViolation };
 
-// A disk whose n-th operation is the fault.
 class SimulatedDisk : public SwapOperations {
 public:
     std::map<std::wstring, std::string> files;
     std::vector<std::pair<std::wstring, std::wstring>> pending;
-    int fault_at = -1;
+    int fault_at = -1, operations = 0;
     Fault fault = Fault::Stop;
-    int operations = 0;
 
     std::optional<Sha256Digest> digest(const std::wstring& path) override {
         strike();
-        const auto found = files.find(path);
-        return found == files.end() ? std::nullopt : std::optional<Sha256Digest>(digest_of(found->second));
+        return files.count(path) ? std::optional<Sha256Digest>(digest_of(files[path])) : std::nullopt;
     }
     void write_flushed(const std::wstring& path, const std::string& bytes) override {
-        if (faulty()) {
-            files[path] = bytes.substr(0, bytes.size() / 2);
-            fail();
-        }
+        strike([&] { files[path] = bytes.substr(0, bytes.size() / 2); });
         files[path] = bytes;
     }
     void copy_flushed(const std::wstring& source, const std::wstring& target) override {
@@ -74,14 +62,14 @@ public:
     }
     bool replacement_pending(const std::wstring& source, const std::wstring& target) override {
         strike();
-        return std::find(pending.begin(), pending.end(), std::make_pair(source, target)) != pending.end();
+        return std::count(pending.begin(), pending.end(), std::make_pair(source, target)) > 0;
     }
     void remove(const std::wstring& path) override {
         strike();
         files.erase(path);
     }
 
-    // What the system does at the restart: each rename in order, one whose source is gone skipped.
+    // The system at the restart: each rename in order, one whose source is gone skipped.
     void restart() {
         for (const auto& [source, target] : pending) {
             if (files.count(source)) {
@@ -95,31 +83,23 @@ public:
     }
 
 private:
-    // Counts one operation; after a stop nothing happens any more.
-    bool faulty() {
+    // Counts one operation; the faulty one does `half_done` and throws, and after a stop nothing happens.
+    void strike(const std::function<void()>& half_done = [] {}) {
         if (stopped_) {
             throw PowerCut{};
         }
-        return operations++ == fault_at;
-    }
-    [[noreturn]] void fail() {
-        if (fault == Fault::Stop) {
-            stopped_ = true;
+        if (operations++ != fault_at) {
+            return;
+        }
+        half_done();
+        stopped_ = fault == Fault::Stop;
+        if (stopped_) {
             throw PowerCut{};
         }
-        static const std::map<Fault, std::uint32_t> kErrors = {
-            {Fault::DiskFull, 112}, {Fault::AccessDenied, 5}, {Fault::SharingViolation, 32}};
-        throw OperationError(kErrors.at(fault), L"falha simulada");
-    }
-    void strike() {
-        if (faulty()) {
-            fail();
-        }
+        throw OperationError(fault == Fault::DiskFull ? 112 : fault == Fault::AccessDenied ? 5 : 32, L"simulada");
     }
     bool stopped_ = false;
 };
-
-std::string narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 void update_to(SimulatedDisk& disk, Activation activation, const std::string& content) {
     ProgramSwap swap(disk, kTarget, activation);
@@ -127,49 +107,36 @@ void update_to(SimulatedDisk& disk, Activation activation, const std::string& co
     swap.carry_out(plan, plan == SwapPlan::Replace ? content : std::string(), digest_of(content));
 }
 
-enum class Start { Clean, LeftoversOfACutSwap, EarlierReleaseWaiting };
+enum class Start { Clean, EarlierReleaseWaiting };
 
-SimulatedDisk disk_at(Start start, Activation activation) {
+SimulatedDisk disk_at(Start start) {
     SimulatedDisk disk;
     disk.files[kTarget] = kOld;
-    const SwapPaths paths = swap_paths(kTarget);
-    if (start == Start::LeftoversOfACutSwap) {
-        disk.files[paths.partial_new] = "MZ ha";
-        if (activation == Activation::AtRestart) {
-            disk.files[paths.partial_previous] = "MZ o";
-        }
-    }
     if (start == Start::EarlierReleaseWaiting) {
-        disk.files[paths.staged] = kEarlier;
-        disk.pending.emplace_back(paths.staged, kTarget);
+        disk.files[swap_paths(kTarget).staged] = kEarlier;
+        disk.pending.emplace_back(swap_paths(kTarget).staged, kTarget);
     }
     return disk;
-}
-
-int operations_of_a_whole_swap(Start start, Activation activation) {
-    SimulatedDisk disk = disk_at(start, activation);
-    update_to(disk, activation, kNew);
-    return disk.operations;
 }
 
 }  // namespace
 
 TEST(ProgramSwap, TargetHoldsAWholeProgramWhateverHappensAtEachOperation) {
+    const std::set<std::string> whole = {kOld, kEarlier, kNew};
     for (Activation activation : {Activation::AtOnce, Activation::AtRestart}) {
-        for (Start start : {Start::Clean, Start::LeftoversOfACutSwap, Start::EarlierReleaseWaiting}) {
+        for (Start start : {Start::Clean, Start::EarlierReleaseWaiting}) {
             if (activation == Activation::AtOnce && start == Start::EarlierReleaseWaiting) {
-                continue;
+                continue;  // nothing ever waits for the restart to replace wget.exe
             }
-            const int count = operations_of_a_whole_swap(start, activation);
+            SimulatedDisk reference = disk_at(start);
+            update_to(reference, activation, kNew);
             for (Fault fault : {Fault::Stop, Fault::DiskFull, Fault::AccessDenied, Fault::SharingViolation}) {
-                for (int at = 0; at <= count; ++at) {
-                    SCOPED_TRACE(testing::Message() << "activation " << static_cast<int>(activation) << ", start "
-                                                    << static_cast<int>(start) << ", fault "
-                                                    << static_cast<int>(fault) << " at operation " << at);
-                    SimulatedDisk disk = disk_at(start, activation);
+                for (int at = 0; at <= reference.operations; ++at) {
+                    SCOPED_TRACE(testing::Message() << "activation " << int(activation) << ", start " << int(start)
+                                                    << ", fault " << int(fault) << " at operation " << at);
+                    SimulatedDisk disk = disk_at(start);
                     disk.fault_at = at;
                     disk.fault = fault;
-                    const std::set<std::string> whole = {kOld, kEarlier, kNew};
                     bool reported = false;
                     try {
                         update_to(disk, activation, kNew);
@@ -178,24 +145,21 @@ TEST(ProgramSwap, TargetHoldsAWholeProgramWhateverHappensAtEachOperation) {
                     } catch (const PowerCut&) {
                     }
                     // A failing operation is reported, never passed off as done.
-                    EXPECT_EQ(reported, fault != Fault::Stop && at < count);
+                    EXPECT_EQ(reported, fault != Fault::Stop && at < reference.operations);
                     EXPECT_TRUE(whole.count(disk.files[kTarget])) << "before the restart";
                     disk.restart();
                     EXPECT_TRUE(whole.count(disk.files[kTarget])) << "after the restart";
-                    if (at == count) {
-                        EXPECT_EQ(disk.files[kTarget], kNew) << "a swap nothing stopped takes effect";
-                    }
+                    EXPECT_TRUE(at < reference.operations || disk.files[kTarget] == kNew) << "a whole swap works";
 
-                    // The next update mends what was cut short.
                     update_to(disk, activation, kNew);
                     disk.restart();
-                    EXPECT_EQ(disk.files[kTarget], kNew);
+                    EXPECT_EQ(disk.files[kTarget], kNew) << "the next update mends what was cut short";
                     for (const auto& [path, content] : disk.files) {
-                        EXPECT_TRUE(path == kTarget || whole.count(content)) << "leftover part in " << narrow(path);
+                        EXPECT_TRUE(whole.count(content)) << "a part left in " << std::string(path.begin(), path.end());
                     }
                     if (activation == Activation::AtRestart) {
-                        const std::string previous = disk.files[swap_paths(kTarget).previous];
-                        EXPECT_TRUE(previous == kOld || previous == kEarlier) << "rollback copy";
+                        const std::string& previous = disk.files[swap_paths(kTarget).previous];
+                        EXPECT_TRUE(previous == kOld || previous == kEarlier) << "the copy to roll back to";
                     }
                 }
             }
@@ -203,36 +167,28 @@ TEST(ProgramSwap, TargetHoldsAWholeProgramWhateverHappensAtEachOperation) {
     }
 }
 
-TEST(ProgramSwap, ACopyAlreadyInPlaceOrWaitingIsNotFetchedAgain) {
-    const SwapPaths paths = swap_paths(kTarget);
-    SimulatedDisk disk;
-    disk.files[kTarget] = kNew;
-    EXPECT_EQ(ProgramSwap(disk, kTarget, Activation::AtRestart).plan(digest_of(kNew)), SwapPlan::Nothing);
-
-    // Waiting for the restart, and scheduled again when nothing would move it.
-    disk.files[kTarget] = kOld;
-    disk.files[paths.staged] = kNew;
-    EXPECT_EQ(ProgramSwap(disk, kTarget, Activation::AtRestart).plan(digest_of(kNew)), SwapPlan::Schedule);
-    update_to(disk, Activation::AtRestart, kNew);
-    EXPECT_EQ(ProgramSwap(disk, kTarget, Activation::AtRestart).plan(digest_of(kNew)), SwapPlan::AlreadyPending);
-
-    // A later release lists the installed copy again: the waiting one must not come in at the restart.
-    EXPECT_EQ(ProgramSwap(disk, kTarget, Activation::AtRestart).plan(digest_of(kOld)), SwapPlan::Cancel);
+TEST(ProgramSwap, ACopyInPlaceOrWaitingIsNotFetchedAgainAndALaterReleaseCanDropIt) {
+    SimulatedDisk disk = disk_at(Start::EarlierReleaseWaiting);
+    const auto plan = [&](const std::string& listed) {
+        return ProgramSwap(disk, kTarget, Activation::AtRestart).plan(digest_of(listed));
+    };
+    EXPECT_EQ(plan(kEarlier), SwapPlan::AlreadyPending);
+    disk.pending.clear();
+    EXPECT_EQ(plan(kEarlier), SwapPlan::Schedule) << "staged, but no restart would move it";
+    EXPECT_EQ(plan(kOld), SwapPlan::Cancel);
     update_to(disk, Activation::AtRestart, kOld);
     disk.restart();
     EXPECT_EQ(disk.files[kTarget], kOld);
-    EXPECT_FALSE(disk.files.count(paths.staged));
+    EXPECT_EQ(plan(kOld), SwapPlan::Nothing);
 }
 
 TEST(ProgramSwap, FindsItsRenameInTheSystemsListForTheRestart) {
-    // As MoveFileExW writes PendingFileRenameOperations (seen under Wine): a deletion, then ours.
-    using namespace std::string_literals;
-    const std::wstring pending = L"\\??\\C:\\Temp\\old.tmp\0\0\\??\\C:\\xampp\\instalador_zunaveri.exe.novo\0"
+    // As MoveFileExW writes PendingFileRenameOperations (seen under Wine), after a deletion.
+    const std::wstring pending = L"\\??\\C:\\Temp\\x.tmp\0\0\\??\\C:\\xampp\\instalador_zunaveri.exe.novo\0"
                                  L"!\\??\\C:\\xampp\\instalador_zunaveri.exe\0\0"s;
     const std::wstring staged = swap_paths(kTarget).staged;
     EXPECT_TRUE(restart_rename_listed(pending, staged, kTarget));
     EXPECT_FALSE(restart_rename_listed(pending, kTarget, staged));
-    EXPECT_FALSE(restart_rename_listed(pending, staged, L"c:\\xampp\\wget.exe"));
     EXPECT_FALSE(restart_rename_listed(L"\\??\\a\0\\??\\b\0"s, L"a", L"b")) << "no '!': not a replacement";
     EXPECT_EQ(sha256_prefix(Sha256Digest{0xAB, 0x01}), L"ab0100000000");
 }

@@ -120,13 +120,6 @@ class InstalledPC:
     def make_no_update_due(self) -> None:
         self.date_installed_marker(-3650 * DAY)
 
-    # Restarting ---------------------------------------------------------------
-    def pending_restart_renames(self) -> list[tuple[str, str]]:
-        return pending_restart_renames(self.session)
-
-    def restart_windows(self) -> list[tuple[str, str]]:
-        return restart_windows(self.session)
-
     # Running ------------------------------------------------------------------
     def start(self) -> RunningTool:
         """Starts the tool as the scheduled task does: its path, quoted, and " /atualizar"."""
