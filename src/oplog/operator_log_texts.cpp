@@ -103,7 +103,7 @@ std::wstring digest_or_absent(std::wstring_view prefix) {
 
 std::wstring own_program_text(std::wstring_view path, std::wstring_view installed, std::wstring_view listed,
                               ReplacementEffect effect, std::wstring_view previous) {
-    const std::wstring head = L"autoatualização: " + std::wstring(path);
+    std::wstring head = L"autoatualização: " + std::wstring(path);
     const std::wstring change = L"SHA-256 " + digest_or_absent(installed) + L" -> " + std::wstring(listed);
     switch (effect) {
     case ReplacementEffect::Now:

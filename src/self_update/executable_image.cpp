@@ -8,7 +8,7 @@ constexpr std::uint16_t kPe32Magic = 0x010B;
 constexpr std::uint16_t kPe32PlusMagic = 0x020B;
 constexpr std::uint16_t kExecutableImage = 0x0002;  // IMAGE_FILE_EXECUTABLE_IMAGE
 constexpr std::uint16_t kDll = 0x2000;              // IMAGE_FILE_DLL
-constexpr std::uint32_t kResourceDirectory = 2;     // IMAGE_DIRECTORY_ENTRY_RESOURCE
+constexpr std::uint64_t kResourceDirectory = 2;     // IMAGE_DIRECTORY_ENTRY_RESOURCE
 constexpr std::uint32_t kRtVersion = 16;
 constexpr std::uint32_t kHighBit = 0x80000000u;
 constexpr std::uint64_t kSectionHeaderSize = 40;
@@ -189,7 +189,7 @@ std::optional<VersionBlock> read_block(Reader& in, std::uint64_t at, std::uint64
     }
     block.value = aligned(cursor + 2);
     // A text value's length counts UTF-16 units, a binary one's bytes.
-    const std::uint64_t value_bytes = type == 1 ? std::uint64_t{value_length} * 2 : value_length;
+    const std::uint64_t value_bytes = std::uint64_t{value_length} * (type == 1 ? 2 : 1);
     block.children = aligned(block.value + value_bytes);
     return block;
 }

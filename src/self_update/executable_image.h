@@ -14,13 +14,12 @@
 inline constexpr std::uint16_t kMachineI386 = 0x014C;
 inline constexpr std::uint16_t kMachineAmd64 = 0x8664;
 
-// The machine type of this program, as its own PE header gives it.
-#if defined(__x86_64__) || defined(_M_X64)
-inline constexpr std::uint16_t kThisProgramMachine = kMachineAmd64;
-#elif defined(__i386__) || defined(_M_IX86)
+// The machine type of this program, as its own PE header gives it: the
+// tool is built for 32-bit x86 and for x86-64 Windows only.
+#if defined(__i386__) || defined(_M_IX86)
 inline constexpr std::uint16_t kThisProgramMachine = kMachineI386;
 #else
-#error "the tool is built for x86 or x86-64 Windows only"
+inline constexpr std::uint16_t kThisProgramMachine = kMachineAmd64;
 #endif
 
 inline constexpr std::u16string_view kUpdaterProductName = u"Instalador Zunaveri";
