@@ -250,7 +250,8 @@ def show_updater_replaced(session: WineSession, server: ReleaseServer) -> int:
     first = clock.ticks()
     time.sleep(2)
     say(f"O novo atualizador (pid {new.pid}) contou {clock.ticks() - first} tiques em 2 s; registro:")
-    wait_until(lambda: any(e.pid == new.pid and e.text.startswith("verificação") for e in log_entries(session)), 60,
+    # Process ids start afresh after the restart: the new updater's lines are the ones after `seen`.
+    wait_until(lambda: any(e.text.startswith("verificação") for e in log_entries(session)[seen:]), 60,
                what="the new updater's check")
     for entry in log_entries(session)[seen:]:
         say(f"  | {entry.text}")
