@@ -13,11 +13,15 @@ Wine desktop opens on that display, so the run can be watched.
 With --assinado it runs the build that checks signed releases
 (build/windows-signed, a throwaway key) against the signed sample release,
 then changes one byte of the package on the server and runs a second
-installation, which refuses the package and never runs it."""
+installation, which refuses the package and never runs it. Last, a newer
+signed release brings a new updater and wget.exe: the installed updater,
+started in update mode, replaces wget.exe at once and itself at the restart
+(wineboot -r), and the new updater then runs and checks."""
 
 from __future__ import annotations
 
 import contextlib
+import hashlib
 import os
 import shutil
 import subprocess
@@ -29,11 +33,14 @@ from typing import Optional
 REPOSITORY = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(REPOSITORY / "tests" / "e2e"))
 
+from rig.operator_log_file import entries as log_entries  # noqa: E402
 from rig.release_server import ReleaseServer  # noqa: E402
+from rig.signed_release import sign  # noqa: E402
+from rig.update_mode import DAY, INSTALLED_MARKER, TOOL, ClockWatch, restart_windows  # noqa: E402
 from rig.wine_rig import Display, PrefixTemplate, WineSession, interrupt_on_sigterm, wait_until  # noqa: E402
 from rig.zunaveri_tool import (COMMAND1_ALTERAR, COMMAND1_INSTALAR, COMMAND2_SAIR, DEFAULT_USER,  # noqa: E402
                            DOWNLOAD_XAMPP, PROGRAM_TITLE, SENHA_FTP, SERVIDOR_FTP, TAREFA, USUARIO_FTP,
-                           RunningTool)
+                           BuildSettings, RunningTool)
 
 SIGNED = "--assinado" in sys.argv[1:]
 WINDOWS_BUILD = REPOSITORY / "build" / ("windows-signed" if SIGNED else "windows")
@@ -107,7 +114,7 @@ def run_demo(started: contextlib.ExitStack) -> int:
     tool.wait_exit()
     say("Sair: o instalador terminou.")
     if SIGNED:
-        return show_tampered_package_refused(session, server, exe)
+        return show_tampered_package_refused(session, server, exe) or show_updater_replaced(session, server)
     return 0
 
 
@@ -201,6 +208,55 @@ def show_tampered_package_refused(session: WineSession, server: ReleaseServer, e
     probe.click(probe.controls(main_window["hwnd"])[COMMAND2_SAIR]["hwnd"])
     tool.wait_exit()
     return 0 if refused else 1
+
+
+def show_updater_replaced(session: WineSession, server: ReleaseServer) -> int:
+    """A newer signed release with a new updater (the fast-ticking build) and a new wget.exe:
+    one update in update mode, the restart, and the new updater at work."""
+    installed = session.unix_path(TOOL)
+    old_updater = installed.read_bytes()
+    new_updater = (WINDOWS_BUILD / "fast-ticks" / "Instalador_ZunaveriDigital.exe").read_bytes()
+    shutil.copy(WINDOWS_BUILD / "sample-release" / "zunaveri-digital.exe", server.file("zunaveri-digital.exe"))
+    server.publish("instalador_zunaveri.exe", new_updater)
+    server.publish("wget.exe", server.file("wget.exe").read_bytes() + b"nova versao do wget")
+    sign(server.folder, WINDOWS_BUILD, serie=2)
+    # Update mode fetches with the build's own FTP values, not those typed into the window.
+    server.stop()
+    server.password = BuildSettings.of(WINDOWS_BUILD).ftp_password
+    server.start(port=server.port)
+    say("")
+    say("Versão 2 assinada no servidor: novo instalador_zunaveri.exe (o de relógio rápido) e novo wget.exe.")
+    marker = session.unix_path(INSTALLED_MARKER)
+    os.utime(marker, (time.time() + 30 * DAY, time.time() + 30 * DAY))
+    seen = len(log_entries(session))
+    updater = RunningTool(session, session.launch(f'"{TOOL}" /atualizar'))
+    say(f"{TOOL} /atualizar iniciado (pid {updater.pid}); registro do operador:")
+    try:
+        wait_until(lambda: any("wget.exe" in e.text and e.text.startswith("autoatualização")
+                               for e in log_entries(session)), 180, what="the updater to replace wget.exe")
+    finally:
+        for entry in log_entries(session)[seen:]:
+            say(f"  | {entry.text}")
+    say(f"O atualizador segue rodando: {updater.alive()}; {TOOL} ainda é o antigo: {installed.read_bytes() == old_updater}")
+
+    scheduled = restart_windows(session)
+    say("Reinicialização (wineboot -r); renomeações agendadas: " + "; ".join(f"{a} -> {b}" for a, b in scheduled))
+    for path in sorted(installed.parent.glob("instalador_zunaveri.exe*")):
+        say(f"  {path.name}: SHA-256 {hashlib.sha256(path.read_bytes()).hexdigest()[:12]}")
+    replaced = installed.read_bytes() == new_updater
+    seen = len(log_entries(session))
+    new = RunningTool(session, session.launch(f'"{TOOL}" /atualizar'))
+    clock = ClockWatch(new)
+    first = clock.ticks()
+    time.sleep(2)
+    say(f"O novo atualizador (pid {new.pid}) contou {clock.ticks() - first} tiques em 2 s; registro:")
+    # Process ids start afresh after the restart: the new updater's lines are the ones after `seen`.
+    wait_until(lambda: any(e.text.startswith("verificação") for e in log_entries(session)[seen:]), 60,
+               what="the new updater's check")
+    for entry in log_entries(session)[seen:]:
+        say(f"  | {entry.text}")
+    say("O atualizador " + ("foi substituído pelo novo." if replaced else "NÃO foi substituído: falha!"))
+    return 0 if replaced else 1
 
 
 if __name__ == "__main__":

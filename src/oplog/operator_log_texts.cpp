@@ -104,4 +104,34 @@ std::wstring update_applied_text(std::size_t failed_steps) {
     return L"atualização aplicada, mas " + failed + L"; " + kClock;
 }
 
+namespace {
+std::wstring digest_or_absent(std::wstring_view prefix) {
+    return prefix.empty() ? std::wstring(L"(ausente)") : std::wstring(prefix);
+}
+}  // namespace
+
+std::wstring own_program_text(std::wstring_view path, std::wstring_view installed, std::wstring_view listed,
+                              ReplacementEffect effect, std::wstring_view previous) {
+    std::wstring head = L"autoatualização: " + std::wstring(path);
+    const std::wstring change = L"SHA-256 " + digest_or_absent(installed) + L" -> " + std::wstring(listed);
+    switch (effect) {
+    case ReplacementEffect::Now:
+        return head + L" substituído, " + change + L"; vale desde já";
+    case ReplacementEffect::AtRestart:
+        return head + L" será substituído na próxima reinicialização do Windows, " + change + L"; o atual fica em " +
+               std::wstring(previous);
+    case ReplacementEffect::AlreadyPending:
+        return head + L": substituição já agendada para a próxima reinicialização do Windows, " + change;
+    case ReplacementEffect::Cancelled:
+        return head + L": a versão lista a cópia instalada (SHA-256 " + std::wstring(listed) +
+               L"); a substituição agendada foi cancelada";
+    }
+    return head;
+}
+
+std::wstring own_program_refused_text(std::wstring_view path, std::wstring_view listed, std::wstring_view why) {
+    return L"autoatualização: " + std::wstring(path) + L" não substituído pela cópia da versão (SHA-256 " +
+           std::wstring(listed) + L"): " + std::wstring(why);
+}
+
 }  // namespace operator_log

@@ -37,4 +37,17 @@ std::wstring update_step_failure_text(std::size_t step, std::wstring_view descri
 std::wstring update_applied_text(std::size_t failed_steps);
 std::wstring end_text(std::wstring_view why);
 
+// A program of the tool in C:\xampp brought to the copy a signed release
+// lists. The SHA-256 values are prefixes in hex ("" for a file that was
+// not there).
+enum class ReplacementEffect {
+    Now,             // renamed over at once
+    AtRestart,       // renamed over by the system at the next restart; the current one kept as `previous`
+    AlreadyPending,  // that copy already waits for the next restart
+    Cancelled,       // the release lists the installed copy: the one waiting is dropped
+};
+std::wstring own_program_text(std::wstring_view path, std::wstring_view installed, std::wstring_view listed,
+                              ReplacementEffect effect, std::wstring_view previous);
+std::wstring own_program_refused_text(std::wstring_view path, std::wstring_view listed, std::wstring_view why);
+
 }  // namespace operator_log

@@ -76,6 +76,9 @@ private:
     // it changes anything.
     void load_release_manifest();
     void check_update_release();
+    // After a due update: the updater and wget.exe brought to the copies
+    // the release lists.
+    void atualizar_proprios_programas();
 
     HWND control(int id) const { return layout_.control(id); }
     LRESULT handle_message(UINT message, WPARAM wparam, LPARAM lparam);

@@ -27,6 +27,7 @@ void Form1::verificar_atualizacao() {
         delete_file(kLeftoverUpdateExecutable);
     }
     const std::size_t failed_steps = aplicar_atualizacao();
+    atualizar_proprios_programas();
     set_cronometro_caption(kClockStart);
     operator_log::write_outcome(operator_log::update_applied_text(failed_steps));
 }

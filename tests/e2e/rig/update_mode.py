@@ -13,6 +13,8 @@ from __future__ import annotations
 
 import os
 import random
+import re
+import subprocess
 import time
 from pathlib import Path
 from typing import Callable, Optional
@@ -122,6 +124,33 @@ class InstalledPC:
     def start(self) -> RunningTool:
         """Starts the tool as the scheduled task does: its path, quoted, and " /atualizar"."""
         return RunningTool(self.session, self.session.launch(f'"{TOOL}" /atualizar'))
+
+
+def pending_restart_renames(session: WineSession) -> list[tuple[str, str]]:
+    """The renames scheduled for the next restart (PendingFileRenameOperations), as
+    (source, target) pairs; read from the prefix's registry file, so only while no
+    Wine process runs in it."""
+    text = (session.prefix / "system.reg").read_text(encoding="utf-8", errors="replace")
+    match = re.search(r'^"PendingFileRenameOperations"=str\(7\):"(.*)"$', text, re.M)
+    if not match:
+        return []
+    # The file's escapes: a backslash and "0" for NUL, a backslash before any other character for it.
+    value = re.sub(r"\\(.)", lambda escape: "\0" if escape[1] == "0" else escape[1], match.group(1))
+    names = value.split("\0")
+    while len(names) % 2:
+        names.pop()
+    return list(zip(names[0::2], names[1::2]))
+
+
+def restart_windows(session: WineSession) -> list[tuple[str, str]]:
+    """What a restart does to the PC: every program ends, then wineboot -r carries out
+    the renames scheduled for the restart, as Windows does at boot. Returns the renames
+    that were scheduled."""
+    session.kill_wine()
+    scheduled = pending_restart_renames(session)
+    session.wine("wineboot", "-r").wait(timeout=180)
+    subprocess.run(["wineserver", "-w"], env=session.env, timeout=180, check=False)
+    return scheduled
 
 
 class ClockWatch:

@@ -1,0 +1,196 @@
+#include "self_update/swap_files.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "release/release_verifier.h"
+#include "services/system_error_text.h"
+
+namespace {
+
+constexpr DWORD kChunkBytes = 64 * 1024;
+// A virus scanner that opened a fresh file lets go of it within moments.
+constexpr int kRenameTries = 4;
+constexpr DWORD kRenamePauseMs = 250;
+
+const wchar_t kSessionManagerKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const wchar_t kPendingRenamesValue[] = L"PendingFileRenameOperations";
+// The list is normally short; a larger one is not read, and counts as not naming ours.
+constexpr DWORD kMaxPendingBytes = 1024 * 1024;
+
+// Attributes of a file, or nothing when there is none; other failures throw.
+std::optional<DWORD> attributes_of(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+            return std::nullopt;
+        }
+        throw system_error(error);
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        throw OperationError(ERROR_DIRECTORY, path + L" é uma pasta");
+    }
+    return attributes;
+}
+
+// A read-only file cannot be renamed over or deleted; its other attributes stay.
+void clear_read_only(const std::wstring& path) {
+    const std::optional<DWORD> attributes = attributes_of(path);
+    if (attributes && (*attributes & FILE_ATTRIBUTE_READONLY) &&
+        !SetFileAttributesW(path.c_str(), *attributes & ~FILE_ATTRIBUTE_READONLY)) {
+        throw last_system_error();
+    }
+}
+
+class OwnedHandle {
+public:
+    explicit OwnedHandle(HANDLE handle) : handle_(handle) {}
+    OwnedHandle(const OwnedHandle&) = delete;
+    OwnedHandle& operator=(const OwnedHandle&) = delete;
+    ~OwnedHandle() {
+        if (handle_ != INVALID_HANDLE_VALUE) {
+            CloseHandle(handle_);
+        }
+    }
+    HANDLE get() const { return handle_; }
+    void close() {
+        const BOOL closed = CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+        if (!closed) {
+            throw last_system_error();
+        }
+    }
+
+private:
+    HANDLE handle_;
+};
+
+OwnedHandle create_for_writing(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        throw last_system_error();
+    }
+    return OwnedHandle(file);
+}
+
+void write_all(HANDLE file, const char* data, std::size_t size) {
+    while (size > 0) {
+        const DWORD chunk = size < kChunkBytes ? static_cast<DWORD>(size) : kChunkBytes;
+        DWORD written = 0;
+        if (!WriteFile(file, data, chunk, &written, nullptr)) {
+            throw last_system_error();
+        }
+        data += written;
+        size -= written;
+    }
+}
+
+void flush_and_close(OwnedHandle& file) {
+    if (!FlushFileBuffers(file.get())) {
+        throw last_system_error();
+    }
+    file.close();
+}
+
+bool passing_failure(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
+}
+
+}  // namespace
+
+std::optional<Sha256Digest> Win32SwapOperations::digest(const std::wstring& path) {
+    if (!attributes_of(path)) {
+        return std::nullopt;
+    }
+    HeldFile hold;
+    return sha256_of_file(path, hold);
+}
+
+void Win32SwapOperations::write_flushed(const std::wstring& path, const std::string& bytes) {
+    OwnedHandle file = create_for_writing(path);
+    write_all(file.get(), bytes.data(), bytes.size());
+    flush_and_close(file);
+}
+
+void Win32SwapOperations::copy_flushed(const std::wstring& source, const std::wstring& target) {
+    // Read while the program runs; others may read it too, nobody may change it meanwhile.
+    HANDLE opened = CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) {
+        throw last_system_error();
+    }
+    OwnedHandle from(opened);
+    // A fresh file of plain attributes, whatever the source's are.
+    OwnedHandle to = create_for_writing(target);
+    std::vector<char> buffer(kChunkBytes);
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(from.get(), buffer.data(), kChunkBytes, &read, nullptr)) {
+            throw last_system_error();
+        }
+        if (read == 0) {
+            break;
+        }
+        write_all(to.get(), buffer.data(), read);
+    }
+    flush_and_close(to);
+}
+
+void Win32SwapOperations::replace(const std::wstring& source, const std::wstring& target) {
+    clear_read_only(target);
+    for (int attempt = 1;; ++attempt) {
+        if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return;
+        }
+        const DWORD error = GetLastError();
+        if (attempt == kRenameTries || !passing_failure(error)) {
+            throw system_error(error);
+        }
+        Sleep(kRenamePauseMs);
+    }
+}
+
+void Win32SwapOperations::replace_at_restart(const std::wstring& source, const std::wstring& target) {
+    // Written to the machine's registry: needs the administrator rights update mode runs with.
+    if (!MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING)) {
+        throw last_system_error();
+    }
+}
+
+bool Win32SwapOperations::replacement_pending(const std::wstring& source, const std::wstring& target) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    DWORD type = 0;
+    DWORD size = 0;
+    std::wstring pending;
+    LSTATUS status = RegQueryValueExW(key, kPendingRenamesValue, nullptr, &type, nullptr, &size);
+    if (status == ERROR_SUCCESS && type == REG_MULTI_SZ && size <= kMaxPendingBytes) {
+        pending.resize(size / sizeof(wchar_t) + 1);
+        status = RegQueryValueExW(key, kPendingRenamesValue, nullptr, &type, reinterpret_cast<BYTE*>(&pending[0]),
+                                  &size);
+        pending.resize(status == ERROR_SUCCESS ? size / sizeof(wchar_t) : 0);
+    } else {
+        pending.clear();
+    }
+    RegCloseKey(key);
+    return restart_rename_listed(pending, source, target);
+}
+
+void Win32SwapOperations::remove(const std::wstring& path) {
+    const std::optional<DWORD> attributes = attributes_of(path);
+    if (!attributes) {
+        return;
+    }
+    // Hidden, system and read-only leftovers go too.
+    constexpr DWORD kKeepingAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    if ((*attributes & kKeepingAttributes) && !SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL)) {
+        throw last_system_error();
+    }
+    if (!DeleteFileW(path.c_str())) {
+        throw last_system_error();
+    }
+}
