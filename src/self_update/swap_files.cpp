@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "release/release_verifier.h"
+#include "services/secured_files.h"
+#include "services/security_descriptors.h"
 #include "services/system_error_text.h"
 
 namespace {
@@ -67,12 +69,13 @@ private:
     HANDLE handle_;
 };
 
+// Every file a swap writes becomes an installed program (or the copy to
+// roll back to) by a rename that keeps its security: it is made new, with
+// the placed programs' protected DACL, so no user of the PC can have it
+// open for writing between its check and its rename. The swap deletes a
+// leftover of the name first; one that reappears fails the swap.
 OwnedHandle create_for_writing(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        throw last_system_error();
-    }
-    return OwnedHandle(file);
+    return OwnedHandle(create_new_file_secured(path, kPlacedProgramSddl));
 }
 
 void write_all(HANDLE file, const char* data, std::size_t size) {

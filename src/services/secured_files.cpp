@@ -116,20 +116,25 @@ std::wstring own_user_sid_text() {
     return text.value_or(std::wstring());
 }
 
-void copy_into_new_file(HANDLE source, const std::wstring& target, const wchar_t* sddl) {
+HANDLE create_new_file_secured(const std::wstring& path, const wchar_t* sddl) {
     std::optional<DescriptorFromText> security;
     if (sddl != nullptr) {
         security.emplace(sddl);
     }
-    const LARGE_INTEGER start{};
-    if (!SetFilePointerEx(source, start, nullptr, FILE_BEGIN)) {
-        throw last_system_error();
-    }
-    HANDLE file = CreateFileW(target.c_str(), GENERIC_WRITE, 0, security ? security->attributes() : nullptr,
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, security ? security->attributes() : nullptr,
                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         throw last_system_error();
     }
+    return file;
+}
+
+void copy_into_new_file(HANDLE source, const std::wstring& target, const wchar_t* sddl) {
+    const LARGE_INTEGER start{};
+    if (!SetFilePointerEx(source, start, nullptr, FILE_BEGIN)) {
+        throw last_system_error();
+    }
+    HANDLE file = create_new_file_secured(target, sddl);
     try {
         std::vector<unsigned char> chunk(kCopyChunkBytes);
         for (;;) {

@@ -29,6 +29,12 @@ std::optional<std::wstring> owner_sid_text(const std::wstring& path);
 // The user of this process as a SID text; empty when it cannot be read.
 std::wstring own_user_sid_text();
 
+// Creates the new file `path` for writing, alone, with the security of
+// `sddl` from the start (nullptr: what its folder hands down); fails when
+// `path` exists, so a file someone else made is never written into. A
+// failure throws the system's error; the caller closes the handle.
+HANDLE create_new_file_secured(const std::wstring& path, const wchar_t* sddl);
+
 // Writes what `source` holds, from its start, into a new file `target`
 // made with the security of `sddl` (nullptr: what its folder hands down);
 // fails when `target` exists. The copy is flushed to disk; a copy that

@@ -14,6 +14,7 @@ import pytest
 
 from rig.operator_log_file import entries as log_entries, keep_sample
 from rig.release_server import ReleaseServer, release_server, standin_runs, wget_calls  # noqa: F401 (fixture)
+from rig.services_driver import aces, shown_security
 from rig.signed_release import sign
 from rig.update_mode import IMPORT_SCRIPT, TOOL, ClockWatch, InstalledPC, pending_restart_renames, restart_windows
 from rig.wine_rig import wait_until
@@ -90,6 +91,9 @@ def test_new_updater_and_wget_are_swapped_in_and_the_new_updater_runs(signed_win
     assert pc.read(TOOL) == new_updater, "the restart moved the new updater in"
     assert not pc.exists(STAGED) and pc.read(PREVIOUS) == old_updater
     assert pending_restart_renames(signed_wine) == []
+    # Made with the placed programs' own security (Wine shows it as no Everyone entry).
+    shown = shown_security(signed_wine, TOOL, WGET, PREVIOUS)
+    assert all(ace[0] != "WD" for sddl in shown.values() for ace in aces(sddl)), shown
 
     # The new updater starts as the scheduled task starts it, ticks fast and checks. (Wine's
     # process ids start afresh after the restart: its lines are told by where they begin.)
