@@ -29,7 +29,7 @@ from rig.installation_run import (APPLICATION_LINES, SEPARATOR, WEB_STACK_LINES,
 from rig.operator_log_file import log_path
 from rig.release_server import ReleaseServer, standin_runs
 from rig.services_driver import ServicesDriver, aces, shown_security
-from rig.signed_release import APPLIED_SERIAL, MANIFEST, MANIFEST_REFUSED, SIGNATURE, sign
+from rig.signed_release import MANIFEST, MANIFEST_REFUSED, SIGNATURE, applied_serial, sign
 from rig.wine_rig import DLL_OVERRIDES
 
 MARK = "C:\\zunaveri-planted-mark.txt"
@@ -117,7 +117,7 @@ def test_a_planted_older_manifest_pair_is_never_used(keyed, signed_build, tmp_pa
     prepare(session, server)
     log, _ = InstallationRun(session).install(checked=False)
     assert log == APPLICATION_LINES, "the current release installs whole"
-    assert session.unix_path(APPLIED_SERIAL).read_bytes() == b"1"
+    assert applied_serial(session) == 1
     temp = session.unix_path("C:\\windows\\temp")
     assert [name for name in os.listdir(temp) if name.startswith("manifesto_zunaveri")] == []
 

@@ -85,15 +85,16 @@ def test_new_updater_and_wget_are_swapped_in_and_the_new_updater_runs(signed_win
         f"{SELF_UPDATE}c:\\xampp\\wget.exe substituído, SHA-256 {sha12(old_wget)} -> {sha12(new_wget)}; "
         "vale desde já"], lines
     assert f"end {IMPORT_SCRIPT}" in standin_runs(signed_wine), "the update itself was applied first"
+    # Made with the placed programs' own security (Wine shows it as no Everyone entry); the
+    # restart renames the staged copy, security and all.
+    shown = shown_security(signed_wine, WGET, STAGED, PREVIOUS)
+    assert all(ace[0] != "WD" for sddl in shown.values() for ace in aces(sddl)), shown
 
     scheduled = restart_windows(signed_wine)
     assert scheduled == [("\\??\\" + STAGED.replace("C:", "c:"), "!\\??\\" + TOOL.replace("C:", "c:"))], scheduled
     assert pc.read(TOOL) == new_updater, "the restart moved the new updater in"
     assert not pc.exists(STAGED) and pc.read(PREVIOUS) == old_updater
     assert pending_restart_renames(signed_wine) == []
-    # Made with the placed programs' own security (Wine shows it as no Everyone entry).
-    shown = shown_security(signed_wine, TOOL, WGET, PREVIOUS)
-    assert all(ace[0] != "WD" for sddl in shown.values() for ace in aces(sddl)), shown
 
     # The new updater starts as the scheduled task starts it, ticks fast and checks. (Wine's
     # process ids start afresh after the restart: its lines are told by where they begin.)
