@@ -23,6 +23,7 @@ import pytest
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
+from rig.release_server import ReleaseServer  # noqa: E402
 from rig.wine_rig import Display, PrefixTemplate, WineSession, interrupt_on_sigterm  # noqa: E402
 
 # A run stopped with SIGTERM (ctest's time-out, CI, kill) tears down like
@@ -116,6 +117,21 @@ def wine(open_session, request):
     """A private Wine prefix at 96 dpi for one test."""
     with open_session(request.node) as session:
         yield session
+
+
+@pytest.fixture
+def signed_wine(open_session, signed_build, request):
+    """A private Wine prefix for one test, running the build that checks signed releases."""
+    with open_session(request.node, build=signed_build) as session:
+        yield session
+
+
+@pytest.fixture
+def signed_server(signed_build):
+    """The FTP server with the signed build's sample release."""
+    server = ReleaseServer(signed_build)
+    yield server
+    server.close()
 
 
 @pytest.fixture

@@ -10,8 +10,6 @@ from __future__ import annotations
 import hashlib
 import time
 
-import pytest
-
 from rig.operator_log_file import entries as log_entries, keep_sample
 from rig.release_server import ReleaseServer, release_server, standin_runs, wget_calls  # noqa: F401 (fixture)
 from rig.services_driver import aces, shown_security
@@ -24,19 +22,6 @@ WGET = "C:\\xampp\\wget.exe"
 STAGED = TOOL + ".novo"
 PREVIOUS = TOOL + ".anterior"
 SELF_UPDATE = "autoatualização: "
-
-
-@pytest.fixture
-def signed_wine(open_session, signed_build, request):
-    with open_session(request.node, build=signed_build) as session:
-        yield session
-
-
-@pytest.fixture
-def signed_server(signed_build):
-    server = ReleaseServer(signed_build)
-    yield server
-    server.close()
 
 
 def sha12(data: bytes) -> str:

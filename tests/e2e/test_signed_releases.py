@@ -15,7 +15,7 @@ import pytest
 from rig.installation_run import (APPLICATION_LINES, WEB_STACK_LINES, SEPARATOR, InstallationRun, error_lines, prepare,
                               temp_file)
 from rig.operator_log_file import texts as log_texts
-from rig.release_server import ReleaseServer, standin_runs, wget_calls
+from rig.release_server import standin_runs, wget_calls
 from rig.signed_release import (DIFFERS, LEGACY_SERIAL_FILE, MANIFEST, MANIFEST_REFUSED, OLDER_SERIAL, SIGNATURE,
                                 applied_serial, change_one_byte, check_release, record_serial, refusal, sign)
 from rig.update_mode import (ADDRESS_FILE, CUSTOMER_LOGO, ENV_FILE, FETCHED_BY_UPDATE, IMPORT_SCRIPT, LOGO, PACKAGE,
@@ -28,19 +28,6 @@ FETCHED_FILE_STEPS = ["xampp-win32-7.3.2-0-VC15-installer.exe", "httpd.configura
                       PACKAGE, "instalador_zunaveri.exe", "wget.exe", "zunaveri.sql"]
 PLACED = ["C:\\xampp\\instalador_zunaveri.exe", "C:\\xampp\\wget.exe", "C:\\xampp\\apache\\bin\\fbclient.dll",
           "C:\\xampp\\apache\\conf\\httpd.configurado"]
-
-
-@pytest.fixture
-def signed_wine(open_session, signed_build, request):
-    with open_session(request.node, build=signed_build) as session:
-        yield session
-
-
-@pytest.fixture
-def signed_server(signed_build):
-    server = ReleaseServer(signed_build)
-    yield server
-    server.close()
 
 
 def fetched(session) -> list[str]:
