@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <vector>
-
 #include "release/release_verifier.h"
 #include "services/secured_files.h"
 #include "services/security_descriptors.h"
@@ -125,20 +123,8 @@ void Win32SwapOperations::copy_flushed(const std::wstring& source, const std::ws
         throw last_system_error();
     }
     OwnedHandle from(opened);
-    // A fresh file of plain attributes, whatever the source's are.
-    OwnedHandle to = create_for_writing(target);
-    std::vector<char> buffer(kChunkBytes);
-    for (;;) {
-        DWORD read = 0;
-        if (!ReadFile(from.get(), buffer.data(), kChunkBytes, &read, nullptr)) {
-            throw last_system_error();
-        }
-        if (read == 0) {
-            break;
-        }
-        write_all(to.get(), buffer.data(), read);
-    }
-    flush_and_close(to);
+    // A new file with the placed programs' security, flushed; a copy cut short is removed.
+    copy_into_new_file(from.get(), target, kPlacedProgramSddl);
 }
 
 void Win32SwapOperations::replace(const std::wstring& source, const std::wstring& target) {
