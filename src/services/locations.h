@@ -40,6 +40,16 @@ inline const std::wstring kFtpHostPrefix = L"ftp.";
 // Name of the FTP client that must lie in the tool's own folder.
 inline const std::wstring kFtpClientName = L"wget.exe";
 
+// Keyed builds: the updater's home, a folder only SYSTEM and Administrators
+// can write. The updater and wget.exe live here, and so do the update's
+// backups of the customer's logo and photo. "Program Files" is not
+// redirected for a 32-bit program, so both builds find the same folder.
+inline const std::wstring kUpdaterHome = L"C:\\Program Files\\Zunaveri\\";
+inline const std::wstring kHomeUpdater = kUpdaterHome + L"instalador_zunaveri.exe";
+inline const std::wstring kHomeWget = kUpdaterHome + L"wget.exe";
+inline const std::wstring kHomeSavedLogo = kUpdaterHome + L"logo.png";
+inline const std::wstring kHomeSavedMainPhoto = kUpdaterHome + L"foto-principal-empresa.jpg";
+
 // ---- Remote file set -----------------------------------------------------
 
 inline const std::wstring kXamppInstallerName = L"xampp-win32-7.3.2-0-VC15-installer.exe";

@@ -10,11 +10,17 @@
 
 #include <string_view>
 
-// The folder a fetched program is copied into and run from: every user may
-// create files in the temporary folder around it, but only SYSTEM and
-// Administrators may write in this one; its owner may read. The copies made
-// in it take the same list.
-inline constexpr wchar_t kStagingFolderSddl[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FR;;;OW)";
+// The folder fetched files land in and fetched programs run from: every
+// user may create files in the temporary folder around it, but only SYSTEM
+// and Administrators may write in this one. Users may read and run what it
+// holds: the programs that run there without administrator rights (the
+// import script and what it starts) must. The files made in it take the
+// same list.
+inline constexpr wchar_t kStagingFolderSddl[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)";
+
+// The updater's home under Program Files: as Program Files itself, users
+// read and run what it holds and change nothing.
+inline constexpr wchar_t kUpdaterHomeSddl[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)";
 
 // c:\xampp\instalador_zunaveri.exe and c:\xampp\wget.exe, which run with
 // administrator rights: C:\xampp would let every user change them.

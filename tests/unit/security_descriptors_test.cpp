@@ -46,8 +46,9 @@ TEST(SecurityDescriptors, OnlySystemAndAdministratorsWriteAndNothingIsInherited)
         const wchar_t* sddl;
         Entries expected;
     } uses[] = {
-        // The staging folder: its owner may read; the copies in it take the list.
-        {kStagingFolderSddl, {{L"SY", {kAll, L"OICI"}}, {L"BA", {kAll, L"OICI"}}, {L"OW", {kRead, L"OICI"}}}},
+        // The staging folder and the updater's home: users read and run what they hold.
+        {kStagingFolderSddl, {{L"SY", {kAll, L"OICI"}}, {L"BA", {kAll, L"OICI"}}, {L"BU", {kReadExecute, L"OICI"}}}},
+        {kUpdaterHomeSddl, {{L"SY", {kAll, L"OICI"}}, {L"BA", {kAll, L"OICI"}}, {L"BU", {kReadExecute, L"OICI"}}}},
         // The placed programs: users read and run them.
         {kPlacedProgramSddl, {{L"SY", {kAll, L""}}, {L"BA", {kAll, L""}}, {L"BU", {kReadExecute, L""}}}},
         // The log folder: users read the log files, which take the list.
