@@ -36,7 +36,7 @@ sys.path.insert(0, str(REPOSITORY / "tests" / "e2e"))
 from rig.operator_log_file import entries as log_entries  # noqa: E402
 from rig.release_server import ReleaseServer  # noqa: E402
 from rig.signed_release import sign  # noqa: E402
-from rig.update_mode import DAY, INSTALLED_MARKER, TOOL, ClockWatch, restart_windows  # noqa: E402
+from rig.update_mode import DAY, HOME_TOOL, INSTALLED_MARKER, ClockWatch, restart_windows  # noqa: E402
 from rig.wine_rig import Display, PrefixTemplate, WineSession, interrupt_on_sigterm, wait_until  # noqa: E402
 from rig.zunaveri_tool import (COMMAND1_ALTERAR, COMMAND1_INSTALAR, COMMAND2_SAIR, DEFAULT_USER,  # noqa: E402
                            DOWNLOAD_XAMPP, PROGRAM_TITLE, SENHA_FTP, SERVIDOR_FTP, TAREFA, USUARIO_FTP,
@@ -213,7 +213,7 @@ def show_tampered_package_refused(session: WineSession, server: ReleaseServer, e
 def show_updater_replaced(session: WineSession, server: ReleaseServer) -> int:
     """A newer signed release with a new updater (the fast-ticking build) and a new wget.exe:
     one update in update mode, the restart, and the new updater at work."""
-    installed = session.unix_path(TOOL)
+    installed = session.unix_path(HOME_TOOL)
     old_updater = installed.read_bytes()
     new_updater = (WINDOWS_BUILD / "fast-ticks" / "Instalador_ZunaveriDigital.exe").read_bytes()
     shutil.copy(WINDOWS_BUILD / "sample-release" / "zunaveri-digital.exe", server.file("zunaveri-digital.exe"))
@@ -229,15 +229,15 @@ def show_updater_replaced(session: WineSession, server: ReleaseServer) -> int:
     marker = session.unix_path(INSTALLED_MARKER)
     os.utime(marker, (time.time() + 30 * DAY, time.time() + 30 * DAY))
     seen = len(log_entries(session))
-    updater = RunningTool(session, session.launch(f'"{TOOL}" /atualizar'))
-    say(f"{TOOL} /atualizar iniciado (pid {updater.pid}); registro do operador:")
+    updater = RunningTool(session, session.launch(f'"{HOME_TOOL}" /atualizar'))
+    say(f"{HOME_TOOL} /atualizar iniciado (pid {updater.pid}); registro do operador:")
     try:
         wait_until(lambda: any("wget.exe" in e.text and e.text.startswith("autoatualização")
                                for e in log_entries(session)), 180, what="the updater to replace wget.exe")
     finally:
         for entry in log_entries(session)[seen:]:
             say(f"  | {entry.text}")
-    say(f"O atualizador segue rodando: {updater.alive()}; {TOOL} ainda é o antigo: {installed.read_bytes() == old_updater}")
+    say(f"O atualizador segue rodando: {updater.alive()}; {HOME_TOOL} ainda é o antigo: {installed.read_bytes() == old_updater}")
 
     scheduled = restart_windows(session)
     say("Reinicialização (wineboot -r); renomeações agendadas: " + "; ".join(f"{a} -> {b}" for a, b in scheduled))
@@ -245,7 +245,7 @@ def show_updater_replaced(session: WineSession, server: ReleaseServer) -> int:
         say(f"  {path.name}: SHA-256 {hashlib.sha256(path.read_bytes()).hexdigest()[:12]}")
     replaced = installed.read_bytes() == new_updater
     seen = len(log_entries(session))
-    new = RunningTool(session, session.launch(f'"{TOOL}" /atualizar'))
+    new = RunningTool(session, session.launch(f'"{HOME_TOOL}" /atualizar'))
     clock = ClockWatch(new)
     first = clock.ticks()
     time.sleep(2)

@@ -1,9 +1,12 @@
 #include "hardening/protected_folder.h"
 
+#include <windows.h>
+
+#include <vector>
+
 #include "hardening/protected_run_rules.h"
 #include "hardening/unguessable_name.h"
 #include "oplog/operator_log.h"
-#include "release/release_check.h"
 #include "services/secured_files.h"
 #include "services/security_descriptors.h"
 #include "services/system_error_text.h"
@@ -26,6 +29,24 @@ bool remove_now_or_at_restart(const std::wstring& path, bool folder) {
     return false;
 }
 
+// Everything in the folder was put there by this process: nobody else can
+// write in it, so no name in it leads elsewhere.
+std::vector<std::wstring> files_in(const std::wstring& folder) {
+    std::vector<std::wstring> files;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) {
+        return files;
+    }
+    do {
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            files.push_back(folder + L"\\" + entry.cFileName);
+        }
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    return files;
+}
+
 }  // namespace
 
 ProtectedFolder::ProtectedFolder() {
@@ -42,27 +63,12 @@ ProtectedFolder::ProtectedFolder() {
 }
 
 ProtectedFolder::~ProtectedFolder() {
-    held_.clear();
     bool removed = true;
-    for (const std::wstring& copy : copies_) {
-        removed = remove_now_or_at_restart(copy, false) && removed;
+    for (const std::wstring& file : files_in(path_)) {
+        removed = remove_now_or_at_restart(file, false) && removed;
     }
     removed = remove_now_or_at_restart(path_, true) && removed;
     if (!removed) {
-        operator_log::write(L"pasta protegida em uso ao fim da etapa, removida ao reiniciar: " + path_);
+        operator_log::write(L"pasta protegida em uso ao fim do processo, removida ao reiniciar: " + path_);
     }
-}
-
-const HeldFile& ProtectedFolder::add_checked_copy(const std::wstring& name, const HeldFile& source,
-                                                  const Sha256Digest& listed) {
-    const std::wstring copy = file(name);
-    // A new file: it takes the folder's list.
-    copy_into_new_file(source.handle(), copy, nullptr);
-    copies_.push_back(copy);
-    HeldFile hold;
-    if (sha256_of_file(copy, hold) != listed) {
-        refuse_release_file(ReleaseFault::Differs, name, L"cópia na pasta protegida");
-    }
-    held_.push_back(std::move(hold));
-    return held_.back();
 }

@@ -31,14 +31,7 @@ std::wstring protected_folder_name(const std::array<std::uint32_t, 4>& random) {
     return name;
 }
 
-std::wstring command_in_folder(const std::wstring& command_line, const std::wstring& folder) {
-    // Every form of the temporary folder is the same folder.
-    if (!starts_with_folded(command_line, locations::kTempFolderLower)) {
-        return command_line;
-    }
-    return folder + L"\\" + command_line.substr(locations::kTempFolderLower.size());
-}
-
 bool is_placed_program(const std::wstring& target) {
-    return same_path(target, locations::kUpdaterTarget) || same_path(target, locations::kWgetTarget);
+    return same_path(target, locations::kHomeUpdater) || same_path(target, locations::kHomeWget) ||
+           same_path(target, locations::kUpdaterTarget) || same_path(target, locations::kWgetTarget);
 }

@@ -19,11 +19,11 @@ Step fetch_step(Form1& form, std::wstring remote_name) {
 }
 
 // A program or a source in the temporary folder is a fetched file: with
-// signed releases it is checked against the manifest first and held
-// unchanged while it runs or is copied, and what runs or is copied is a
-// checked copy in a folder that only administrators can write. Nothing is
-// checked (a build without a release key, or a program in a fixed place):
-// the step uses the file where it lies.
+// signed releases its copy in the process's own folder, which only
+// administrators can write, is checked against the manifest first and held
+// unchanged while it runs from there or is copied. Nothing is checked (a
+// build without a release key, or a program in a fixed place): the step
+// uses the file where it lies.
 Step run_step(std::wstring command_line) {
     return action_step([command_line = std::move(command_line)] {
         Form1& form = Form1::instance();
@@ -31,7 +31,7 @@ Step run_step(std::wstring command_line) {
         // executar_e_aguardar's run, keeping how it ended for the release record.
         const std::optional<std::uint32_t> exit_code =
             checked.empty() ? run_and_wait_for_exit(command_line, kNoTimeLimit, kHiddenWindow)
-                            : run_from_protected_folder(command_line, checked, *form.release_manifest());
+                            : run_checked_program(command_line);
         form.release_program_ran(command_line, exit_code);
     });
 }
@@ -43,7 +43,7 @@ Step copy_step(std::wstring source, std::function<std::wstring()> target) {
         if (checked.empty()) {
             copy_file_replacing(source, target());
         } else {
-            copy_through_protected_folder(source, checked, *form.release_manifest(), target());
+            copy_checked_file(source, checked, target());
         }
     });
 }

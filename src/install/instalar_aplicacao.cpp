@@ -11,6 +11,7 @@
 #include "services/program_title.h"
 #include "services/text_file.h"
 #include "shell/form1.h"
+#include "updater_home/updater_home.h"
 
 using namespace locations;
 
@@ -30,9 +31,10 @@ void Form1::instalar_aplicacao() {
         action_step([address_file] { address_file->let_go(); }),
         log_step(*this, L"4. Copiando instalador para pasta do XAMPP"),
         fetch_step(*this, kUpdaterName),
-        copy_step(kUpdaterSource, kUpdaterTarget),
+        // A keyed build places them in the updater's home.
+        copy_step(kUpdaterSource, [] { return placement_of(kUpdaterTarget); }),
         fetch_step(*this, kWgetName),
-        copy_step(kWgetSource, kWgetTarget),
+        copy_step(kWgetSource, [] { return placement_of(kWgetTarget); }),
         log_step(*this, L"5. Baixando estrutura do Banco de Dados..."),
         fetch_step(*this, kDatabaseStructureName),
         fetch_step(*this, kImportScriptName),

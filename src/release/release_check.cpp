@@ -2,6 +2,7 @@
 
 #include "release/applied_serial.h"
 #include "release_key.h"
+#include "services/fetched_copies.h"
 #include "services/file_helpers.h"
 #include "services/locations.h"
 #include "services/system_error_text.h"
@@ -108,13 +109,14 @@ void ReleaseCheck::load(const Fetch& fetch) {
     // wget saves under a numbered name when the plain one is taken: then the
     // file under the plain name is not the one fetched now.
     for (const std::wstring* name : {&kReleaseManifestName, &kReleaseSignatureName}) {
-        if (!numbered_copies(temporary_copy(kTempFolderLower, *name)).empty()) {
+        if (!numbered_copies(fetched_copy(temporary_copy(kTempFolderLower, *name))).empty()) {
             verdict_ = rejected(L"outra cópia apareceu na pasta temporária durante o download");
             return;
         }
     }
-    verdict_ = verify_manifest_files(temporary_copy(kTempFolderLower, kReleaseManifestName),
-                                     temporary_copy(kTempFolderLower, kReleaseSignatureName), kReleasePublicKey);
+    verdict_ = verify_manifest_files(fetched_copy(temporary_copy(kTempFolderLower, kReleaseManifestName)),
+                                     fetched_copy(temporary_copy(kTempFolderLower, kReleaseSignatureName)),
+                                     kReleasePublicKey);
     serial_refusal_.reset();
     if (verdict_.manifest) {
         serial_refusal_ = serial_refusal(verdict_.manifest->serial, read_applied_serial());
@@ -141,7 +143,7 @@ HeldFile ReleaseCheck::verify_one(const std::wstring& remote_name, const Fetch& 
     if (listed == verdict_.manifest->files.end()) {
         refuse_release_file(ReleaseFault::NotListed, remote_name);
     }
-    const std::wstring copy = temporary_copy(kTempFolderLower, remote_name);
+    const std::wstring copy = fetched_copy(temporary_copy(kTempFolderLower, remote_name));
     for (int attempt = 1;; ++attempt) {
         if (file_present(copy)) {
             HeldFile hold;
@@ -155,7 +157,7 @@ HeldFile ReleaseCheck::verify_one(const std::wstring& remote_name, const Fetch& 
         // read-only one could not be replaced), so nothing picks it up.
         bool found = false;
         try {
-            found = delete_file_of_any_attributes(temporary_copy(kTempFolderTitle, remote_name));
+            found = delete_file_of_any_attributes(fetched_copy(temporary_copy(kTempFolderTitle, remote_name)));
         } catch (const OperationError& error) {
             refuse_release_file(ReleaseFault::CannotRemove, remote_name, error.description());
         }
@@ -170,7 +172,7 @@ HeldFile ReleaseCheck::verify_one(const std::wstring& remote_name, const Fetch& 
 
 void sweep_release_manifest() {
     for (const std::wstring* name : {&kReleaseManifestName, &kReleaseSignatureName}) {
-        const std::wstring copy = temporary_copy(kTempFolderLower, *name);
+        const std::wstring copy = fetched_copy(temporary_copy(kTempFolderLower, *name));
         delete_file_of_any_attributes(copy);
         for (const std::wstring& numbered : numbered_copies(copy)) {
             delete_file_of_any_attributes(numbered);

@@ -7,6 +7,7 @@
 #include "oplog/operator_log.h"
 #include "oplog/operator_log_texts.h"
 #include "self_update/swap_files.h"
+#include "services/fetched_copies.h"
 #include "services/locations.h"
 #include "services/system_error_text.h"
 
@@ -55,7 +56,7 @@ std::string checked_release_copy(const ReleaseCheck& release, const ReleaseCheck
 
 // The fetched copy is not left in the temporary folder for anything else.
 void discard_temporary_copy(const std::wstring& remote_name) {
-    DeleteFileW(temporary_copy(kTempFolderTitle, remote_name).c_str());
+    DeleteFileW(fetched_copy(temporary_copy(kTempFolderTitle, remote_name)).c_str());
 }
 
 void log_outcome(const OwnProgram& program, SwapPlan plan, const ProgramSwap& swap, const Sha256Digest& listed) {

@@ -155,13 +155,29 @@ std::wstring fetch_url(std::wstring_view user, std::wstring_view password, std::
     return url;
 }
 
-std::wstring fetch_command_line(std::wstring_view tool_folder, std::wstring_view user, std::wstring_view password,
-                                std::wstring_view domain, std::wstring_view arquivo) {
+namespace {
+std::wstring client_in(std::wstring_view tool_folder) {
     std::wstring client(tool_folder);
     client += L'\\';
     client += locations::kFtpClientName;
-    return quote_argument(client) + L" " + quote_argument(fetch_url(user, password, domain, arquivo)) + L" -P " +
+    return quote_argument(client);
+}
+}  // namespace
+
+std::wstring fetch_command_line(std::wstring_view tool_folder, std::wstring_view user, std::wstring_view password,
+                                std::wstring_view domain, std::wstring_view arquivo) {
+    return client_in(tool_folder) + L" " + quote_argument(fetch_url(user, password, domain, arquivo)) + L" -P " +
            locations::kTempFolderTitle;
+}
+
+std::wstring fetch_command_line_into(std::wstring_view tool_folder, std::wstring_view user,
+                                     std::wstring_view password, std::wstring_view domain, std::wstring_view arquivo,
+                                     std::wstring_view target_folder) {
+    std::wstring folder(target_folder);
+    folder += L'\\';
+    // A folder ending in a separator is quoted with it doubled, as the splitting rules need.
+    return client_in(tool_folder) + L" --no-config " + quote_argument(fetch_url(user, password, domain, arquivo)) +
+           L" -P " + quote_argument(folder);
 }
 
 bool runs_batch_file(std::wstring_view line) {

@@ -41,6 +41,13 @@ std::wstring fetch_url(std::wstring_view user, std::wstring_view password, std::
 std::wstring fetch_command_line(std::wstring_view tool_folder, std::wstring_view user, std::wstring_view password,
                                 std::wstring_view domain, std::wstring_view arquivo);
 
+// The same fetch in a build that keeps its copies in a folder of its own:
+// the client told to read no start-up file ("--no-config"), then the URL,
+// then "-P" and `target_folder` with a trailing separator.
+std::wstring fetch_command_line_into(std::wstring_view tool_folder, std::wstring_view user,
+                                     std::wstring_view password, std::wstring_view domain, std::wstring_view arquivo,
+                                     std::wstring_view target_folder);
+
 // The program of a command line (its first word by the splitting rules)
 // names a batch file: it ends in ".bat" or ".cmd", in any letter case.
 bool runs_batch_file(std::wstring_view line);

@@ -4,14 +4,16 @@
 
 #include "oplog/operator_log.h"
 #include "services/command_line.h"
+#include "services/fetched_copies.h"
 #include "services/file_helpers.h"
 #include "services/locations.h"
 #include "services/process_runner.h"
+#include "services/system_error_text.h"
 
 void fetch_remote_file(const std::wstring& user, const std::wstring& password, const std::wstring& domain,
-                       const std::wstring& folder_of_client, const std::wstring& arquivo) {
-    const std::wstring tested_copy = locations::temporary_copy(locations::kTempFolderLower, arquivo);
-    const std::wstring deleted_copy = locations::temporary_copy(locations::kTempFolderTitle, arquivo);
+                       const FetchPlace& place, const std::wstring& arquivo) {
+    const std::wstring tested_copy = fetched_copy(locations::temporary_copy(locations::kTempFolderLower, arquivo));
+    const std::wstring deleted_copy = fetched_copy(locations::temporary_copy(locations::kTempFolderTitle, arquivo));
 
     const std::optional<std::uint64_t> length = present_file_length(tested_copy);
     if (length && *length != 0) {
@@ -22,7 +24,14 @@ void fetch_remote_file(const std::wstring& user, const std::wstring& password, c
         delete_file(deleted_copy);
     }
 
-    const std::wstring command = fetch_command_line(folder_of_client, user, password, domain, arquivo);
+    // The client inherits the variable: it reads that file and no other.
+    if (!SetEnvironmentVariableW(L"WGETRC", place.startup_file.c_str())) {
+        throw last_system_error();
+    }
+    const std::wstring command =
+        fetched_copies_in_own_folder()
+            ? fetch_command_line_into(place.client_folder, user, password, domain, arquivo, own_download_folder())
+            : fetch_command_line(place.client_folder, user, password, domain, arquivo);
     const std::optional<std::uint32_t> exit_code = run_and_wait_for_exit(command, 0, false);
     operator_log::fetch_ran(arquivo, command, exit_code);
     if (exit_code && *exit_code != 0) {

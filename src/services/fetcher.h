@@ -1,17 +1,29 @@
 // The fetcher behind Form1::Download: brings one remote file into the
-// temporary folder by running wget.exe from the tool's folder.
+// temporary folder, or the process's own download folder
+// (services/fetched_copies.h), by running wget.exe.
 #pragma once
 
 #include <string>
 
 #include "services/operation_error.h"
 
+// Where one fetch's client lies, and the start-up file it reads.
+struct FetchPlace {
+    // The folder of wget.exe, without a trailing separator.
+    std::wstring client_folder;
+    // An empty file only administrators can write, which wget reads
+    // (WGETRC) instead of a wget.ini or .wgetrc that anyone could plant
+    // beside it or in a home folder.
+    std::wstring startup_file;
+};
+
 // Fetches `arquivo` from the remote folder of "ftp." + `domain` into
-// "C:\Windows\Temp\", unless a non-empty copy already lies there (then
-// nothing is run). An empty copy is deleted first. The client runs hidden
-// and is waited for; when it ends with a non-zero code, whatever it left at
-// the copy's path is deleted, so a cut-off transfer is fetched afresh next
-// time. A failed transfer raises nothing; a failure of the presence test or
-// of the delete of an empty copy throws OperationError.
+// "C:\Windows\Temp\" (or the process's own folder), unless a non-empty copy
+// already lies there (then nothing is run). An empty copy is deleted first.
+// The client runs hidden and is waited for; when it ends with a non-zero
+// code, whatever it left at the copy's path is deleted, so a cut-off
+// transfer is fetched afresh next time. A failed transfer raises nothing; a
+// failure of the presence test or of the delete of an empty copy throws
+// OperationError.
 void fetch_remote_file(const std::wstring& user, const std::wstring& password, const std::wstring& domain,
-                       const std::wstring& folder_of_client, const std::wstring& arquivo);
+                       const FetchPlace& place, const std::wstring& arquivo);

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "hardening/process_folder.h"
 #include "oplog/operator_log.h"
 #include "services/program_title.h"
 
@@ -11,5 +12,6 @@ void end_after_uncaught_error(unsigned long number, const std::wstring& descript
     operator_log::message_box(text);
     MessageBoxW(nullptr, text.c_str(), kProgramTitle, MB_OK | MB_ICONERROR);
     operator_log::end_of_process(L"erro não tratado");
+    remove_process_folder();
     ExitProcess(1);
 }

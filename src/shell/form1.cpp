@@ -1,6 +1,9 @@
 #include "shell/form1.h"
 
+#include "hardening/process_folder.h"
 #include "oplog/operator_log.h"
+#include "release/release_check.h"
+#include "services/fetched_copies.h"
 #include "services/local_address.h"
 #include "services/run_mode.h"
 #include "shell/dpi.h"
@@ -9,6 +12,8 @@
 #include "shell/resource_ids.h"
 #include "shell/timer_interval.h"
 #include "shell/window_common.h"
+#include "updater_home/moving_home.h"
+#include "updater_home/updater_home.h"
 
 namespace {
 constexpr wchar_t kWindowClass[] = L"ZunaveriForm1";
@@ -78,6 +83,17 @@ void Form1::create(HINSTANCE instance) {
 }
 
 void Form1::load(const std::wstring& argument) {
+    if (signed_releases_enabled()) {
+        // Fetched copies land in the process's own folder, never in the
+        // shared temporary folder where anyone may leave files first.
+        keep_fetched_copies_in([] { return process_folder(); });
+        if (is_update_mode(argument) && !runs_from_updater_home()) {
+            ShowWindow(window_, SW_HIDE);
+            hand_over_to_updater_home();
+            PostQuitMessage(0);
+            return;
+        }
+    }
     set_ipservidor_text(obter_ip_local());
     operator_log::address_discovered(ipservidor_text());
     if (!is_update_mode(argument)) {
@@ -143,6 +159,7 @@ void Form1::enable_timer1() { SetTimer(window_, kTimer1, kTimer1IntervalMs, null
 void Form1::Command2_Click() {
     // "Sair": ends the program at once; child processes run on by themselves.
     operator_log::end_of_process(L"\"Sair\" ou a janela fechada");
+    remove_process_folder();
     ExitProcess(0);
 }
 
@@ -216,6 +233,7 @@ LRESULT Form1::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_ENDSESSION:
         if (wparam) {
             operator_log::end_of_process(L"a sessão do Windows terminou");
+            remove_process_folder();
         }
         return 0;
     case WM_DESTROY:

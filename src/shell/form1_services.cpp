@@ -1,4 +1,5 @@
 // The support operations as the main window offers them to its procedures.
+#include "hardening/process_folder.h"
 #include "oplog/operator_log.h"
 #include "release/release_check.h"
 #include "services/fetcher.h"
@@ -7,6 +8,7 @@
 #include "services/text_file_edit.h"
 #include "shell/form1.h"
 #include "shell/form3.h"
+#include "updater_home/updater_home.h"
 
 void Form1::Download(const std::wstring& arquivo) {
     // Read at every call, in this order, from the settings window (created
@@ -16,7 +18,12 @@ void Form1::Download(const std::wstring& arquivo) {
     const std::wstring password = settings.senhaFTP();
     operator_log::add_secret(password);
     const std::wstring domain = settings.servidorFTP();
-    fetch_remote_file(user, password, domain, tool_folder(), arquivo);
+    // The updater of a keyed build runs wget.exe from its home, checked first.
+    if (signed_releases_enabled() && runs_from_updater_home()) {
+        check_updater_home();
+    }
+    const FetchPlace place{tool_folder(), empty_wget_startup_file()};
+    fetch_remote_file(user, password, domain, place, arquivo);
 }
 
 void Form1::substituir_texto(const std::wstring& path, const std::wstring& search, const std::wstring& replacement,

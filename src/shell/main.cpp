@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "deployment_values.h"
+#include "hardening/process_folder.h"
 #include "oplog/operator_log.h"
 #include "services/message_pump.h"
 #include "services/run_mode.h"
@@ -32,5 +33,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     run_event_handler([&] { form.load(argument_text(GetCommandLineW())); });
     const int exit_code = run_message_loop();
     operator_log::end_of_process(L"fim do laço de mensagens");
+    remove_process_folder();
     return exit_code;
 }

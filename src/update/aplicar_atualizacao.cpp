@@ -6,22 +6,28 @@
 #include "install/base_url.h"
 #include "install/common_steps.h"
 #include "oplog/operator_log.h"
+#include "release/release_check.h"
 #include "services/file_helpers.h"
 #include "services/local_address.h"
 #include "services/locations.h"
 #include "services/text_file.h"
 #include "shell/form1.h"
 #include "update/update_decision.h"
+#include "updater_home/home_rules.h"
+#include "updater_home/updater_home.h"
 
 using namespace locations;
 
 std::size_t Form1::aplicar_atualizacao() {
     auto address = std::make_shared<std::wstring>();
     auto address_file = std::make_shared<TextFile>();
+    const std::wstring saved_logo = signed_releases_enabled() ? home_counterpart(kSavedLogo) : kSavedLogo;
+    const std::wstring saved_photo = signed_releases_enabled() ? home_counterpart(kSavedMainPhoto) : kSavedMainPhoto;
 
     const std::vector<Step> steps = {
-        copy_step(kLogo, kSavedLogo),
-        copy_step(kMainPhoto, kSavedMainPhoto),
+        // A keyed build keeps the backups in the updater's home.
+        copy_step(kLogo, [] { return placement_of(kSavedLogo); }),
+        copy_step(kMainPhoto, [] { return placement_of(kSavedMainPhoto); }),
         fetch_step(*this, kApplicationPackageName),
         run_step(kApplicationPackageCommand),
         // The address: from the address file, or discovered and recorded there.
@@ -34,8 +40,8 @@ std::size_t Form1::aplicar_atualizacao() {
         action_step([address, address_file] { *address = trimmed_address(address_file->read_all()); }),
         place("close address file", action_step([address_file] { address_file->close(); })),
         action_step([this, address] { substituir_texto(kEnvFile, kAddressToken, base_url_line(*address)); }),
-        copy_step(kSavedLogo, kLogo),
-        copy_step(kSavedMainPhoto, kMainPhoto),
+        copy_step(saved_logo, kLogo),
+        copy_step(saved_photo, kMainPhoto),
         fetch_step(*this, kDatabaseStructureName),
         fetch_step(*this, kImportScriptName),
         run_step(kImportScriptCommand),

@@ -4,6 +4,7 @@
 // after the fetched one.
 #include "oplog/operator_log.h"
 #include "oplog/operator_log_texts.h"
+#include "services/fetched_copies.h"
 #include "services/file_helpers.h"
 #include "services/locations.h"
 #include "shell/form1.h"
@@ -14,7 +15,7 @@ using namespace locations;
 
 void Form1::verificar_atualizacao() {
     Download(kUpdateMarkerName);
-    const std::int64_t fetched = local_modification_time(kFetchedUpdateMarker);
+    const std::int64_t fetched = local_modification_time(fetched_copy(kFetchedUpdateMarker));
     const std::int64_t installed = local_modification_time(kInstalledUpdateMarker);
     const std::int64_t minutes = minute_boundaries(fetched, installed);
     operator_log::check(fetched, installed, minutes, update_due(minutes));
@@ -23,8 +24,9 @@ void Form1::verificar_atualizacao() {
     }
     // Signed releases: a refusal ends the check here, before anything changes.
     check_update_release();
-    if (file_present(kLeftoverUpdateExecutable)) {
-        delete_file(kLeftoverUpdateExecutable);
+    const std::wstring leftover = fetched_copy(kLeftoverUpdateExecutable);
+    if (file_present(leftover)) {
+        delete_file(leftover);
     }
     const std::size_t failed_steps = aplicar_atualizacao();
     atualizar_proprios_programas();

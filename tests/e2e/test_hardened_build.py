@@ -24,16 +24,18 @@ import shutil
 
 import pytest
 
-from rig.installation_run import (APPLICATION_LINES, SEPARATOR, WEB_STACK_LINES, InstallationRun, error_lines, prepare,
-                                  temp_file)
+from rig.installation_run import (APPLICATION_LINES, SEPARATOR, WEB_STACK_LINES, InstallationRun, prepare,
+                                  process_folders, temp_file)
 from rig.operator_log_file import log_path
 from rig.release_server import ReleaseServer, standin_runs
 from rig.services_driver import ServicesDriver, aces, shown_security
-from rig.signed_release import MANIFEST, MANIFEST_REFUSED, SIGNATURE, applied_serial, sign
+from rig.update_mode import HOME_TOOL, HOME_WGET
+from rig.signed_release import MANIFEST, SIGNATURE, applied_serial, sign
 from rig.wine_rig import DLL_OVERRIDES
 
 MARK = "C:\\zunaveri-planted-mark.txt"
-PLACED = ["C:\\xampp\\instalador_zunaveri.exe", "C:\\xampp\\wget.exe"]
+PLACED = [HOME_TOOL, HOME_WGET]
+PLACED_BY_KEYLESS = ["C:\\xampp\\instalador_zunaveri.exe", "C:\\xampp\\wget.exe"]
 LOG_FOLDER = "C:\\ProgramData\\Zunaveri"
 PROTECTED_FOLDER = re.compile(r"C:\\Windows\\Temp\\zunaveri-[0-9a-f]{32}", re.IGNORECASE)
 OTHER_UNIX_USER = 65534
@@ -66,30 +68,35 @@ def test_a_library_planted_in_the_temporary_folder_is_never_loaded(any_build):
     # Wine takes a native version.dll before its own only when told to, as Windows always does.
     prepare(session, server, {"WINEDLLOVERRIDES": DLL_OVERRIDES + ";version=n,b",
                               "ZUNAVERI_STANDIN_SHOW_FOLDER": "1"})
-    log, _ = InstallationRun(session).install(checked=True)
+    run = InstallationRun(session)
+    log, box = run.install(checked=True)
     assert log == WEB_STACK_LINES + [SEPARATOR] + APPLICATION_LINES
     mark = session.unix_path(MARK)
-    shown = shown_security(session, *PLACED, LOG_FOLDER)
+    placed = PLACED if kind == "keyed" else PLACED_BY_KEYLESS
+    shown = shown_security(session, *placed, LOG_FOLDER)
     assert everyone_entries(shown[LOG_FOLDER]) == set(), "the log folder is made with its own security, both builds"
 
     if kind == "keyless":
         loaded_by = mark.read_text() if mark.exists() else ""
         assert "zunaveri-digital.exe" in loaded_by and "xampp-win32" in loaded_by, loaded_by
-        assert all(everyone_entries(shown[path]) for path in PLACED), "copied with the default security"
+        assert all(everyone_entries(shown[path]) for path in placed), "copied with the default security"
         return
     assert not mark.exists(), mark.read_text()
     shown_folders = [line.split(" ", 1)[1].split("|") for line in standin_runs(session) if line.startswith("pasta ")]
     folders = [shown for shown in shown_folders if not shown[0].lower().startswith("c:\\xampp")]
     assert len(folders) == 2, "the web stack installer and the package ran from their folders; the stack's stop " \
                               f"and start programs from C:\\xampp: {shown_folders}"
+    own = process_folders(session)
+    assert len(own) == 1, "one folder of the process's own for the whole run"
     for folder, working, sddl in folders:
-        assert PROTECTED_FOLDER.fullmatch(folder), folder
+        assert PROTECTED_FOLDER.fullmatch(folder) and folder.lower().endswith(own[0].name), (folder, own)
         assert working.rstrip("\\").lower() == folder.lower(), "run with its protected folder as working folder"
         assert everyone_entries(sddl) == set(), sddl
-    assert folders[0][0] != folders[1][0], "a fresh folder for each step"
-    temp = session.unix_path("C:\\windows\\temp")
-    assert [name for name in os.listdir(temp) if PROTECTED_FOLDER.fullmatch("C:\\Windows\\Temp\\" + name)] == [], \
-        "each protected folder is removed after its step"
+    assert sorted(os.listdir(session.unix_path("C:\\windows\\temp"))) == sorted(["version.dll", own[0].name]), \
+        "nothing fetched into the shared temporary folder"
+    run.dismiss(box)
+    run.leave()
+    assert process_folders(session) == [], "the process's folder goes with it"
     for path in PLACED:
         assert everyone_entries(shown[path]) == set(), (path, shown[path])
 
@@ -119,17 +126,18 @@ def test_a_planted_older_manifest_pair_is_never_used(keyed, signed_build, tmp_pa
     assert log == APPLICATION_LINES, "the current release installs whole"
     assert applied_serial(session) == 1
     temp = session.unix_path("C:\\windows\\temp")
-    assert [name for name in os.listdir(temp) if name.startswith("manifesto_zunaveri")] == []
+    assert sorted(name for name in os.listdir(temp) if name.startswith("manifesto_zunaveri")) == sorted([MANIFEST, SIGNATURE]), \
+        "nothing in the shared temporary folder is read or touched"
 
 
-def test_a_leftover_that_cannot_be_removed_rejects_the_manifest(keyed):
+def test_a_folder_named_like_a_fetched_file_in_the_shared_temporary_folder_changes_nothing(keyed):
     session, server = keyed
-    (temp_file(session, MANIFEST) / "dentro").mkdir(parents=True)  # a folder of that name, not empty
+    for name in (MANIFEST, "zunaveri-digital.exe"):
+        (temp_file(session, name) / "dentro").mkdir(parents=True)  # a folder of that name, not empty
     prepare(session, server)
     log, _ = InstallationRun(session).install(checked=False)
-    refused = [line for line in error_lines(log) if MANIFEST_REFUSED in line]
-    assert len(refused) == 4 and all("não pôde ser removida" in line for line in refused), log
-    assert standin_runs(session) == [] and not session.unix_path(PLACED[0]).exists(), "nothing fetched was used"
+    assert log == APPLICATION_LINES, "fetched into the process's own folder"
+    assert session.unix_path(PLACED[0]).exists()
 
 
 @pytest.mark.parametrize("place", ["made by the tool", "folder is a link", "folder of another user",

@@ -14,13 +14,16 @@ from rig.operator_log_file import entries as log_entries, keep_sample
 from rig.release_server import ReleaseServer, release_server, standin_runs, wget_calls  # noqa: F401 (fixture)
 from rig.services_driver import aces, shown_security
 from rig.signed_release import sign
-from rig.update_mode import IMPORT_SCRIPT, TOOL, ClockWatch, InstalledPC, pending_restart_renames, restart_windows
+from rig.installation_run import process_folders
+from rig.update_mode import (HOME_TOOL, HOME_WGET, IMPORT_SCRIPT, TOOL, ClockWatch, InstalledPC, pending_restart_renames,
+                             restart_windows)
 from rig.wine_rig import wait_until
 from rig.zunaveri_tool import EXE_NAME
 
-WGET = "C:\\xampp\\wget.exe"
-STAGED = TOOL + ".novo"
-PREVIOUS = TOOL + ".anterior"
+XAMPP_WGET = "C:\\xampp\\wget.exe"
+# A keyed build's updater and wget.exe live in its home.
+STAGED = HOME_TOOL + ".novo"
+PREVIOUS = HOME_TOOL + ".anterior"
 SELF_UPDATE = "autoatualização: "
 
 
@@ -57,27 +60,27 @@ def test_new_updater_and_wget_are_swapped_in_and_the_new_updater_runs(signed_win
     old_wget = signed_server.file("wget.exe").read_bytes()
     new_wget = old_wget + b"overlay: bytes after the image keep it runnable"
     publish(signed_server, signed_build, new_updater, new_wget)
-    pc = InstalledPC(signed_wine, signed_build / EXE_NAME)
+    pc = InstalledPC(signed_wine, signed_build / EXE_NAME, home=True)
 
     update_once(pc, signed_server, "wget.exe substituído")
-    assert pc.read(WGET) == new_wget, "wget.exe is replaced at once"
-    assert pc.read(TOOL) == old_updater, "the running updater stays until the restart"
+    assert pc.read(HOME_WGET) == new_wget, "wget.exe is replaced at once"
+    assert pc.read(HOME_TOOL) == old_updater, "the running updater stays until the restart"
     assert pc.read(STAGED) == new_updater and pc.read(PREVIOUS) == old_updater
     lines = self_update_lines(signed_wine)
     assert lines == [
-        f"{SELF_UPDATE}c:\\xampp\\instalador_zunaveri.exe será substituído na próxima reinicialização do Windows, "
-        f"SHA-256 {sha12(old_updater)} -> {sha12(new_updater)}; o atual fica em {PREVIOUS.replace('C:', 'c:')}",
-        f"{SELF_UPDATE}c:\\xampp\\wget.exe substituído, SHA-256 {sha12(old_wget)} -> {sha12(new_wget)}; "
+        f"{SELF_UPDATE}{HOME_TOOL} será substituído na próxima reinicialização do Windows, "
+        f"SHA-256 {sha12(old_updater)} -> {sha12(new_updater)}; o atual fica em {PREVIOUS}",
+        f"{SELF_UPDATE}{HOME_WGET} substituído, SHA-256 {sha12(old_wget)} -> {sha12(new_wget)}; "
         "vale desde já"], lines
     assert f"end {IMPORT_SCRIPT}" in standin_runs(signed_wine), "the update itself was applied first"
     # Made with the placed programs' own security (Wine shows it as no Everyone entry); the
     # restart renames the staged copy, security and all.
-    shown = shown_security(signed_wine, WGET, STAGED, PREVIOUS)
+    shown = shown_security(signed_wine, HOME_WGET, STAGED, PREVIOUS)
     assert all(ace[0] != "WD" for sddl in shown.values() for ace in aces(sddl)), shown
 
     scheduled = restart_windows(signed_wine)
-    assert scheduled == [("\\??\\" + STAGED.replace("C:", "c:"), "!\\??\\" + TOOL.replace("C:", "c:"))], scheduled
-    assert pc.read(TOOL) == new_updater, "the restart moved the new updater in"
+    assert scheduled == [("\\??\\" + STAGED, "!\\??\\" + HOME_TOOL)], scheduled
+    assert pc.read(HOME_TOOL) == new_updater, "the restart moved the new updater in"
     assert not pc.exists(STAGED) and pc.read(PREVIOUS) == old_updater
     assert pending_restart_renames(signed_wine) == []
 
@@ -100,17 +103,18 @@ def test_listed_files_that_are_not_fitting_programs_are_refused(signed_wine, sig
     installed_wget = signed_server.file("wget.exe").read_bytes()
     # A real program of this machine, but not this one; and a text that is no program at all.
     publish(signed_server, signed_build, updater=installed_wget, wget=b"isto nao e um programa\r\n")
-    pc = InstalledPC(signed_wine, signed_build / EXE_NAME)
+    pc = InstalledPC(signed_wine, signed_build / EXE_NAME, home=True)
 
     update_once(pc, signed_server, "wget.exe não substituído")
     lines = self_update_lines(signed_wine)
     assert len(lines) == 2 and "instalador_zunaveri.exe não substituído" in lines[0], lines
     assert lines[0].endswith("não tem o recurso de versão do Instalador Zunaveri"), lines
     assert lines[1].endswith("não é um programa do Windows (cabeçalhos MZ/PE ausentes ou inválidos)"), lines
-    assert pc.read(TOOL) == installed_updater and pc.read(WGET) == installed_wget
+    assert pc.read(HOME_TOOL) == installed_updater and pc.read(HOME_WGET) == installed_wget
     assert not pc.exists(STAGED) and not pc.exists(PREVIOUS)
-    assert not pc.exists("C:\\Windows\\Temp\\wget.exe"), "the refused copy is not left behind"
-    assert restart_windows(signed_wine) == [] and pc.read(TOOL) == installed_updater
+    assert all(not (folder / "wget.exe").exists() for folder in process_folders(signed_wine)), \
+        "the refused copy is not left behind"
+    assert restart_windows(signed_wine) == [] and pc.read(HOME_TOOL) == installed_updater
 
 
 def test_keyless_build_never_replaces_either(wine, release_server, windows_build):
@@ -119,7 +123,7 @@ def test_keyless_build_never_replaces_either(wine, release_server, windows_build
     release_server.publish("wget.exe", installed[1] + b"overlay")
     pc = InstalledPC(wine, windows_build / EXE_NAME)
     update_once(pc, release_server, "atualização aplicada")
-    assert (pc.read(TOOL), pc.read(WGET)) == installed and not pc.exists(STAGED)
+    assert (pc.read(TOOL), pc.read(XAMPP_WGET)) == installed and not pc.exists(TOOL + ".novo")
     assert self_update_lines(wine) == []
     fetched = [call[0].rsplit("/", 1)[-1] for call in wget_calls(wine)]
     assert "instalador_zunaveri.exe" not in fetched and "wget.exe" not in fetched, fetched

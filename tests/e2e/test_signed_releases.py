@@ -12,26 +12,26 @@ import shutil
 
 import pytest
 
-from rig.installation_run import (APPLICATION_LINES, WEB_STACK_LINES, SEPARATOR, InstallationRun, error_lines, prepare,
-                              temp_file)
+from rig.installation_run import (APPLICATION_LINES, WEB_STACK_LINES, SEPARATOR, InstallationRun, error_lines, own_copies,
+                              prepare, temp_file)
 from rig.operator_log_file import texts as log_texts
 from rig.release_server import standin_runs, wget_calls
 from rig.signed_release import (DIFFERS, LEGACY_SERIAL_FILE, MANIFEST, MANIFEST_REFUSED, OLDER_SERIAL, SIGNATURE,
                                 applied_serial, change_one_byte, check_release, record_serial, refusal, sign)
 from rig.update_mode import (ADDRESS_FILE, CUSTOMER_LOGO, ENV_FILE, FETCHED_BY_UPDATE, IMPORT_SCRIPT, LOGO, PACKAGE,
-                         ClockWatch, InstalledPC)
+                         HOME_TOOL, HOME_WGET, ClockWatch, InstalledPC)
 from rig.zunaveri_tool import EXE_NAME
 
 ONE_UPDATE = [f"start {PACKAGE}", f"end {PACKAGE}", f"start {IMPORT_SCRIPT} sql-presente", f"end {IMPORT_SCRIPT}"]
 # The steps of a run with the web stack that use a fetched file, by the file each checks first.
 FETCHED_FILE_STEPS = ["xampp-win32-7.3.2-0-VC15-installer.exe", "httpd.configurado", "fbclient.dll", "gds32.dll",
                       PACKAGE, "instalador_zunaveri.exe", "wget.exe", "zunaveri.sql"]
-PLACED = ["C:\\xampp\\instalador_zunaveri.exe", "C:\\xampp\\wget.exe", "C:\\xampp\\apache\\bin\\fbclient.dll",
+PLACED = [HOME_TOOL, HOME_WGET, "C:\\xampp\\apache\\bin\\fbclient.dll",
           "C:\\xampp\\apache\\conf\\httpd.configurado"]
 
 
 def fetched(session) -> list[str]:
-    return [call[0].rsplit("/", 1)[-1] for call in wget_calls(session)]
+    return [next(arg for arg in call if arg.startswith("ftp://")).rsplit("/", 1)[-1] for call in wget_calls(session)]
 
 
 class TestInstallation:
@@ -42,7 +42,7 @@ class TestInstallation:
         assert len(standin_runs(signed_wine)) == 10, standin_runs(signed_wine)
         assert fetched(signed_wine)[:2] == [MANIFEST, SIGNATURE], "the manifest comes first"
         assert applied_serial(signed_wine) == 1
-        assert not temp_file(signed_wine, MANIFEST).exists() and not temp_file(signed_wine, SIGNATURE).exists()
+        assert not own_copies(signed_wine, MANIFEST) and not own_copies(signed_wine, SIGNATURE), "swept"
 
     def test_package_with_one_byte_changed_is_refused_and_never_runs(self, signed_wine, signed_server):
         change_one_byte(signed_server.file(PACKAGE))
@@ -52,7 +52,7 @@ class TestInstallation:
         assert log[at + 1].startswith(refusal(PACKAGE, DIFFERS)), log
         assert [line for line in standin_runs(signed_wine) if PACKAGE in line] == []
         assert fetched(signed_wine).count(PACKAGE) == 2, "fetched once more before it was refused"
-        assert not temp_file(signed_wine, PACKAGE).exists(), "the refused copy is not left to be run later"
+        assert not own_copies(signed_wine, PACKAGE), "the refused copy is not left to be run later"
 
     @pytest.mark.parametrize("spoil", ["missing", "one bit flipped"])
     def test_without_a_valid_signature_nothing_fetched_runs(self, signed_wine, signed_server, spoil):
@@ -104,7 +104,7 @@ class TestInstallation:
 class TestUpdate:
     @staticmethod
     def start(session, build, server, recorded_serial=None) -> tuple[InstalledPC, ClockWatch, dict]:
-        pc = InstalledPC(session, build / "fast-ticks" / EXE_NAME)
+        pc = InstalledPC(session, build / "fast-ticks" / EXE_NAME, home=True)
         if isinstance(recorded_serial, bytes):
             pc.put(LEGACY_SERIAL_FILE, recorded_serial)
         elif recorded_serial is not None:
@@ -135,7 +135,7 @@ class TestUpdate:
                 "the operator's log says why the update was refused"
         else:
             assert names[-3:] == [PACKAGE, "zunaveri.sql", IMPORT_SCRIPT], "all checked before anything runs"
-            assert not temp_file(signed_wine, IMPORT_SCRIPT).exists(), "the refused copy is deleted"
+            assert not own_copies(signed_wine, IMPORT_SCRIPT), "the refused copy is deleted"
             assert any(IMPORT_SCRIPT in text and DIFFERS in text for text in log_texts(signed_wine)), \
                 "the operator's log says why the update was refused"
         assert clock.tool.alive()
@@ -152,7 +152,7 @@ class TestUpdate:
                                         + ["instalador_zunaveri.exe"])
         assert pc.read(LOGO) == CUSTOMER_LOGO and b"app.baseURL" in pc.read(ENV_FILE)
         assert applied_serial(signed_wine) == 1 and not pc.exists(LEGACY_SERIAL_FILE) and pc.exists(ADDRESS_FILE)
-        assert not temp_file(signed_wine, MANIFEST).exists(), "the sweep removes the manifest too"
+        assert not own_copies(signed_wine, MANIFEST), "the sweep removes the manifest too"
 
 
 class TestPublisherCheck:

@@ -122,6 +122,14 @@ TEST(FetchCommandLine, DomainGoesInAsTypedButCannotSplitTheLine) {
     EXPECT_EQ(words[1], L"ftp://u:p@ftp.bad \"domain/public_html/instalador-zunaveri/a.txt");
 }
 
+TEST(FetchCommandLine, KeyedBuildReadsNoStartUpFileAndFetchesIntoItsFolder) {
+    EXPECT_EQ(split_command_line(fetch_command_line_into(L"C:\\Program Files\\Zunaveri", L"u", L"p", L"d.com",
+                                                         L"a.txt", L"C:\\Windows\\Temp\\zunaveri-0 1")),
+              (Words{L"C:\\Program Files\\Zunaveri\\wget.exe", L"--no-config",
+                     L"ftp://u:p@ftp.d.com/public_html/instalador-zunaveri/a.txt", L"-P",
+                     L"C:\\Windows\\Temp\\zunaveri-0 1\\"}));
+}
+
 TEST(BatchFiles, RecognisedByTheProgramWord) {
     EXPECT_TRUE(runs_batch_file(L"C:\\windows\\temp\\importar_dados.bat"));
     EXPECT_TRUE(runs_batch_file(L"\"C:\\a b\\x.CMD\" arg"));

@@ -6,21 +6,14 @@
 
 using namespace locations;
 
-TEST(ProtectedRunRules, OnlyTheProgramsFolderChanges) {
-    const std::wstring folder = L"C:\\Windows\\Temp\\zunaveri-00";
-    EXPECT_EQ(command_in_folder(kXamppInstallerCommand, folder),
-              folder + L"\\xampp-win32-7.3.2-0-VC15-installer.exe --mode unattended --launchapps 0");
-    EXPECT_EQ(command_in_folder(kImportScriptCommand, folder), folder + L"\\importar_dados.bat");
-    EXPECT_EQ(command_in_folder(L"c:\\WINDOWS\\TEMP\\zunaveri-digital.exe", folder), folder + L"\\zunaveri-digital.exe");
-    EXPECT_EQ(command_in_folder(kXamppStartCommand, folder), kXamppStartCommand) << "not a fetched program";
-}
-
 TEST(ProtectedRunRules, FolderNameHoldsEveryRandomBit) {
     EXPECT_EQ(protected_folder_name({0x0u, 0xffffffffu, 0x12ab34cdu, 0x7u}),
               L"zunaveri-00000000ffffffff12ab34cd00000007");
 }
 
-TEST(ProtectedRunRules, PlacedProgramsAreTheUpdaterAndWgetInTheWebStackFolder) {
+TEST(ProtectedRunRules, PlacedProgramsAreTheUpdaterAndWget) {
+    EXPECT_TRUE(is_placed_program(kHomeUpdater));
+    EXPECT_TRUE(is_placed_program(L"c:\\program files\\zunaveri\\WGET.exe"));
     EXPECT_TRUE(is_placed_program(kUpdaterTarget));
     EXPECT_TRUE(is_placed_program(L"C:\\XAMPP\\WGET.EXE"));
     EXPECT_FALSE(is_placed_program(kFbclientTarget));

@@ -48,6 +48,7 @@
 #include <vector>
 
 #include "oplog/operator_log.h"
+#include "hardening/process_folder.h"
 #include "services/fetcher.h"
 #include "services/file_helpers.h"
 #include "services/operation_error.h"
@@ -381,7 +382,7 @@ int run_command(const std::vector<std::wstring>& args) {
         std::string calls = "[";
         for (std::size_t i = 1; i + 3 < args.size(); i += 4) {
             const Json call = timed_call(
-                [&](Json&) { fetch_remote_file(args[i], args[i + 1], args[i + 2], tool_folder(), args[i + 3]); });
+                [&](Json&) { fetch_remote_file(args[i], args[i + 1], args[i + 2], FetchPlace{tool_folder(), empty_wget_startup_file()}, args[i + 3]); });
             calls += (i == 1 ? "" : ",") + call.str();
         }
         print_line(Json().raw("calls", calls + "]").str());

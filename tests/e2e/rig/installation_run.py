@@ -6,6 +6,7 @@ files it leaves, for the tests to compare against."""
 
 from __future__ import annotations
 
+import re
 from pathlib import Path
 from typing import Optional
 
@@ -116,6 +117,18 @@ def c_path(session: WineSession, windows_path: str) -> Path:
 
 def temp_file(session: WineSession, name: str) -> Path:
     return c_path(session, "C:\\windows\\temp\\" + name)
+
+
+def process_folders(session: WineSession) -> list[Path]:
+    """The folders of the tool's processes in the temporary folder: the keyed build
+    fetches into them; each goes when its process ends."""
+    temp = c_path(session, "C:\\windows\\temp")
+    return sorted(path for path in temp.iterdir() if re.fullmatch(r"zunaveri-[0-9a-f]{32}", path.name))
+
+
+def own_copies(session: WineSession, name: str) -> list[Path]:
+    """The copies of a fetched file in the tool's process folders."""
+    return [folder / name for folder in process_folders(session) if (folder / name).exists()]
 
 
 def prepare_tool_folder(session: WineSession, wget_source: Path) -> None:

@@ -23,6 +23,10 @@ from .wine_rig import ProbeError, WineSession, wait_until
 from .zunaveri_tool import CRONOMETRO, RunningTool, clock_ticks
 
 TOOL = "C:\\xampp\\instalador_zunaveri.exe"
+# A keyed build's updater and wget.exe live in its home, where only administrators write.
+HOME = "C:\\Program Files\\Zunaveri"
+HOME_TOOL = HOME + "\\instalador_zunaveri.exe"
+HOME_WGET = HOME + "\\wget.exe"
 HTDOCS = "C:\\xampp\\htdocs"
 ENV_FILE = "C:\\xampp\\htdocs\\.env"
 LOGO = "C:\\xampp\\htdocs\\assets\\img\\brand\\logo.png"
@@ -71,9 +75,12 @@ INSTALLED_ENV = (b"CI_ENVIRONMENT = production\r\n" + EARLIER_BASE_URL + b"\r\n"
 class InstalledPC:
     """The installed application and the tool in one WineSession."""
 
-    def __init__(self, session: WineSession, tool_exe: Path, address_file: Optional[bytes] = b"10.20.30.40"):
+    def __init__(self, session: WineSession, tool_exe: Path, address_file: Optional[bytes] = b"10.20.30.40",
+                 home: bool = False):
+        """home: the updater and wget.exe in the updater's home, as a keyed installation places them."""
         self.session = session
         self.tool_exe = tool_exe
+        self.tool = HOME_TOOL if home else TOOL
         self.put(LOGO, CUSTOMER_LOGO)
         self.put(PHOTO, CUSTOMER_PHOTO)
         self.put(ENV_FILE, INSTALLED_ENV)
@@ -81,8 +88,9 @@ class InstalledPC:
         self.put(INSTALLED_MARKER, b"atualizacao instalada\r\n")
         if address_file is not None:
             self.put(ADDRESS_FILE, address_file)
-        session.install(session.windows_build / "sample-release" / "wget.exe", "C:\\xampp")
-        session.install(tool_exe, "C:\\xampp", "instalador_zunaveri.exe")
+        folder = HOME if home else "C:\\xampp"
+        session.install(session.windows_build / "sample-release" / "wget.exe", folder)
+        session.install(tool_exe, folder, "instalador_zunaveri.exe")
 
     # Files ------------------------------------------------------------------
     def path(self, windows_path: str) -> Path:
@@ -123,7 +131,7 @@ class InstalledPC:
     # Running ------------------------------------------------------------------
     def start(self) -> RunningTool:
         """Starts the tool as the scheduled task does: its path, quoted, and " /atualizar"."""
-        return RunningTool(self.session, self.session.launch(f'"{TOOL}" /atualizar'))
+        return RunningTool(self.session, self.session.launch(f'"{self.tool}" /atualizar'))
 
 
 def pending_restart_renames(session: WineSession) -> list[tuple[str, str]]:

@@ -74,7 +74,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     }
     append_record(json_array(argv + 1, argc - 1));
     append_record("line: " + utf8(GetCommandLineW()));
-    // The tool passes exactly: the URL, "-P", the target folder.
+    // The tool passes exactly: the URL, "-P", the target folder; a keyed
+    // build puts "--no-config" first.
+    if (argc == 5 && std::wcscmp(argv[1], L"--no-config") == 0) {
+        ++argv;
+        --argc;
+    }
     if (argc != 4 || std::wcsncmp(argv[1], L"ftp://", 6) != 0 || std::wcscmp(argv[2], L"-P") != 0) {
         return 2;
     }
