@@ -12,6 +12,7 @@ import pytest
 
 from rig.operator_log_file import texts as log_texts
 from rig.release_server import release_server, standin_runs  # noqa: F401 (fixture)
+from rig.services_driver import ServicesDriver
 from rig.update_mode import CUSTOMER_LOGO, ENV_FILE, IMPORT_SCRIPT, LOGO, SAVED_LOGO, ClockWatch, InstalledPC
 from rig.zunaveri_tool import EXE_NAME
 
@@ -100,3 +101,18 @@ def test_env_with_a_second_hard_link_is_not_edited(wine, release_server, windows
     assert any(HARD_LINK_REFUSED in text and ENV_FILE.lower() in text.lower() for text in log_texts(wine)), \
         log_texts(wine)
     assert pc.read(LOGO) == CUSTOMER_LOGO, "the steps after it went on"
+
+
+def test_php_ini_that_is_a_file_link_is_not_edited(wine):
+    # Under Wine a link to a file shows no reparse attribute: the path its handle leads to gives it away.
+    pc_ini, outside_ini = "C:\\xampp\\php\\php.ini", ELSEWHERE + "\\php.ini"
+    outside = wine.unix_path(outside_ini)
+    outside.parent.mkdir(parents=True)
+    outside.write_bytes(b";extension=intl\r\n")
+    wine.unix_path(pc_ini).parent.mkdir(parents=True, exist_ok=True)
+    os.symlink(outside, wine.unix_path(pc_ini))
+
+    answer = ServicesDriver(wine, with_client=False).call("replace", pc_ini, ";extension=intl", "extension=intl")
+
+    assert answer["error"] and answer["error"]["description"].lower() == pc_ini.lower() + " " + LINK_REFUSED
+    assert outside.read_bytes() == b";extension=intl\r\n" and os.listdir(outside.parent) == ["php.ini"]
