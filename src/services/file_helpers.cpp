@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <vector>
 
+#include "services/link_free_path.h"
 #include "services/system_error_text.h"
 
 namespace {
@@ -16,6 +17,51 @@ constexpr DWORD kAbsentAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTE
 constexpr DWORD kMarkingAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY;
 
 bool counts_as_present(const WIN32_FIND_DATAW& found) { return (found.dwFileAttributes & kAbsentAttributes) == 0; }
+
+constexpr DWORD kCopyChunkBytes = 1u << 16;
+
+// The attributes CopyFileW hands from the source to the copy.
+constexpr DWORD kCopiedAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                    FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// CopyFileW's work through handles opened without following a link: the
+// target replaced, its content, last-write time and attributes the
+// source's. A copy that fails midway is removed, as CopyFileW removes it.
+void copy_link_free(const std::wstring& source, const std::wstring& target) {
+    const LinkFreeFile from(source, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    const LinkFreeFile to(target, GENERIC_WRITE | DELETE, 0, CREATE_ALWAYS);
+    try {
+        std::vector<char> chunk(kCopyChunkBytes);
+        for (;;) {
+            DWORD read = 0;
+            if (!ReadFile(from.handle(), chunk.data(), kCopyChunkBytes, &read, nullptr)) {
+                throw last_system_error();
+            }
+            if (read == 0) {
+                break;
+            }
+            DWORD written = 0;
+            if (!WriteFile(to.handle(), chunk.data(), read, &written, nullptr) || written != read) {
+                throw last_system_error();
+            }
+        }
+        FILETIME last_write;
+        FILE_BASIC_INFO basic{};
+        basic.FileAttributes = from.attributes() & kCopiedAttributes;
+        if (basic.FileAttributes == 0) {
+            basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+        }
+        if (!GetFileTime(from.handle(), nullptr, nullptr, &last_write) ||
+            !SetFileTime(to.handle(), nullptr, nullptr, &last_write) ||
+            !SetFileInformationByHandle(to.handle(), FileBasicInfo, &basic, sizeof basic)) {
+            throw last_system_error();
+        }
+    } catch (...) {
+        FILE_DISPOSITION_INFO remove{TRUE};
+        SetFileInformationByHandle(to.handle(), FileDispositionInfo, &remove, sizeof remove);
+        throw;
+    }
+}
 
 }  // namespace
 
@@ -120,6 +166,10 @@ std::string ansi_bytes(const std::wstring& text) {
 }
 
 void copy_file_replacing(const std::wstring& source, const std::wstring& target) {
+    if (lies_in_xampp_tree(source) || lies_in_xampp_tree(target)) {
+        copy_link_free(source, target);
+        return;
+    }
     if (!CopyFileW(source.c_str(), target.c_str(), FALSE)) {
         throw last_system_error();
     }

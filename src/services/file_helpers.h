@@ -35,7 +35,9 @@ std::vector<std::wstring> numbered_copies(const std::wstring& path);
 std::wstring tool_folder();
 
 // Copies a file, replacing the target when it exists; a failure throws the
-// system's error.
+// system's error. A source or target in c:\xampp is reached without
+// following a link and refused when it has more than one hard link
+// (services/link_free_path.h).
 void copy_file_replacing(const std::wstring& source, const std::wstring& target);
 
 // The text in the system's ANSI code page, as the tool writes its text files.

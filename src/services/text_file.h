@@ -2,11 +2,13 @@
 // address file: open, write or read, close and let go as separate steps,
 // each of which can fail on its own (a write, read or close without an open
 // file fails too). Text is single-byte, in the system's ANSI code page.
+// A file in c:\xampp is reached without following a link and refused when
+// it has more than one hard link (services/link_free_path.h).
 #pragma once
 
-#include <windows.h>
-
 #include <string>
+
+#include "services/link_free_path.h"
 
 class TextFile {
 public:
@@ -28,5 +30,5 @@ public:
     void let_go();
 
 private:
-    HANDLE file_ = INVALID_HANDLE_VALUE;
+    LinkFreeFile file_;
 };

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "services/link_free_path.h"
+#include "services/operation_error.h"
 #include "services/staging_folder.h"
 #include "services/system_error_text.h"
 #include "services/text_replacement.h"
@@ -59,16 +61,24 @@ private:
 
 // The file, opened for reading. It is opened for writing too, without
 // writing anything: a file that could not be replaced (read-only, or held
-// open by another program) fails here, before any work is done.
-HANDLE open_replaceable_file(const std::wstring& path) {
-    HANDLE opened = INVALID_HANDLE_VALUE;
+// open by another program) fails here, before any work is done. In
+// c:\xampp its folders stay held until the swap is done, and a link or a
+// file with another hard link is refused (services/link_free_path.h).
+LinkFreeFile open_replaceable_file(const std::wstring& path) {
+    LinkFreeFile opened;
+    std::optional<OperationError> failure;
     const bool ok = with_retries([&] {
-        opened = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-        return opened != INVALID_HANDLE_VALUE;
+        try {
+            opened = LinkFreeFile(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING);
+            return true;
+        } catch (const OperationError& error) {
+            failure = error;
+            SetLastError(error.number());
+            return false;
+        }
     });
     if (!ok) {
-        throw last_system_error();
+        throw *failure;
     }
     return opened;
 }
@@ -130,26 +140,24 @@ public:
     void keep() { kept_ = true; }
 
     // Writes what `produce` hands to its writer, then flushes and closes.
+    // In c:\xampp anyone may have put a link in its place meanwhile: it is
+    // reached without following one.
     void write(const std::function<void(const ResultWriter&)>& produce) {
-        FileHandle file(CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                    nullptr));
-        if (!file.valid()) {
-            throw last_system_error();
-        }
+        LinkFreeFile file(path_, GENERIC_WRITE, 0, CREATE_ALWAYS);
         produce([&file](std::string_view piece) {
             while (!piece.empty()) {
                 const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(piece.size(), 1u << 24));
                 DWORD written = 0;
-                if (!WriteFile(file.get(), piece.data(), chunk, &written, nullptr)) {
+                if (!WriteFile(file.handle(), piece.data(), chunk, &written, nullptr)) {
                     throw last_system_error();
                 }
                 piece.remove_prefix(written);
             }
         });
-        if (!FlushFileBuffers(file.get())) {
+        if (!FlushFileBuffers(file.handle())) {
             throw last_system_error();
         }
-        if (!file.close()) {
+        if (!file.close_file()) {
             throw last_system_error();
         }
     }
@@ -185,15 +193,15 @@ void put_in_place(const std::wstring& target, TemporaryFile& replacement) {
 
 void replace_text_in_file(const std::wstring& path, const std::wstring& search, const std::wstring& replacement,
                           Occurrence rule) {
-    FileHandle source(open_replaceable_file(path));
-    const DWORD attributes = GetFileAttributesW(path.c_str());
+    LinkFreeFile source = open_replaceable_file(path);
+    const DWORD attributes = source.attributes();
     const std::string search_bytes = ansi_bytes(search);
     const std::string replacement_bytes = ansi_bytes(replacement);
     TemporaryFile temporary(staging_folder(path));
     temporary.write([&](const ResultWriter& write) {
         const ContentReader read = [&source](char* buffer, std::size_t capacity) {
             DWORD got = 0;
-            if (!ReadFile(source.get(), buffer, static_cast<DWORD>(std::min<std::size_t>(capacity, 1u << 24)), &got,
+            if (!ReadFile(source.handle(), buffer, static_cast<DWORD>(std::min<std::size_t>(capacity, 1u << 24)), &got,
                           nullptr)) {
                 throw last_system_error();
             }
@@ -201,12 +209,20 @@ void replace_text_in_file(const std::wstring& path, const std::wstring& search, 
         };
         replace_in_lines_streamed(read, write, search_bytes, replacement_bytes, rule);
     });
-    source.close();
+    source.close_file();
     put_in_place(path, temporary);
     // ReplaceFileW keeps the target's attributes on Windows; Wine's does
     // not, and the move after error 1176 cannot. Best effort: the new
     // content is in place whatever happens here.
-    if (attributes != INVALID_FILE_ATTRIBUTES && GetFileAttributesW(path.c_str()) != attributes) {
-        SetFileAttributesW(path.c_str(), attributes);
+    if (GetFileAttributesW(path.c_str()) != attributes) {
+        try {
+            const LinkFreeFile placed(path, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
+            FILE_BASIC_INFO basic{};
+            basic.FileAttributes = attributes;
+            SetFileInformationByHandle(placed.handle(), FileBasicInfo, &basic, sizeof basic);
+        } catch (const OperationError&) {
+            // Refused or gone meanwhile: its attributes are not ours to set.
+        }
     }
 }
