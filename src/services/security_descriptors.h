@@ -26,6 +26,12 @@ inline constexpr wchar_t kUpdaterHomeSddl[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;
 // administrator rights: C:\xampp would let every user change them.
 inline constexpr wchar_t kPlacedProgramSddl[] = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FRFX;;;BU)";
 
+// The new content of a text file the tool edits, written beside it (or in
+// C:\xampp for .env) before the swap: nobody but SYSTEM and Administrators
+// may change, delete or replace it meanwhile. The swap gives it the
+// edited file's own list.
+inline constexpr wchar_t kStagedEditSddl[] = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;BU)";
+
 // C:\ProgramData\Zunaveri, the operator's log folder: users may read the
 // log, only SYSTEM and Administrators write it; the log files take the list.
 inline constexpr wchar_t kLogFolderSddl[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FR;;;BU)";

@@ -12,6 +12,8 @@
 
 #include "services/link_free_path.h"
 #include "services/operation_error.h"
+#include "services/secured_files.h"
+#include "services/security_descriptors.h"
 #include "services/staging_folder.h"
 #include "services/system_error_text.h"
 #include "services/text_replacement.h"
@@ -122,12 +124,26 @@ std::wstring staging_folder(const std::wstring& target) {
 // unless kept.
 class TemporaryFile {
 public:
+    // Made new under a name of its own, with a list that lets no ordinary
+    // user change, delete or replace it before the swap: in c:\xampp anyone
+    // may change the folder's other files, and a file put in its place (a
+    // hard link to a system file) would take the target's list at the swap.
     explicit TemporaryFile(const std::wstring& folder) {
-        wchar_t name[MAX_PATH + 1];
-        if (GetTempFileNameW(folder.c_str(), L"znv", 0, name) == 0) {
-            throw last_system_error();
+        const ULONGLONG start = GetTickCount64();
+        for (unsigned attempt = 0;; ++attempt) {
+            wchar_t name[32];
+            swprintf(name, 32, L"znv%04lX%04X.tmp", static_cast<unsigned long>((start + attempt) & 0xFFFF),
+                     static_cast<unsigned>(GetCurrentProcessId() & 0xFFFF));
+            try {
+                CloseHandle(create_new_file_secured(folder + name, kStagedEditSddl));
+                path_ = folder + name;
+                return;
+            } catch (const OperationError& error) {
+                if ((error.number() != ERROR_FILE_EXISTS && error.number() != ERROR_ALREADY_EXISTS) || attempt == 64) {
+                    throw;
+                }
+            }
         }
-        path_ = name;
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;

@@ -49,6 +49,8 @@ TEST(SecurityDescriptors, OnlySystemAndAdministratorsWriteAndNothingIsInherited)
         // The staging folder and the updater's home: users read and run what they hold.
         {kStagingFolderSddl, {{L"SY", {kAll, L"OICI"}}, {L"BA", {kAll, L"OICI"}}, {L"BU", {kReadExecute, L"OICI"}}}},
         {kUpdaterHomeSddl, {{L"SY", {kAll, L"OICI"}}, {L"BA", {kAll, L"OICI"}}, {L"BU", {kReadExecute, L"OICI"}}}},
+        // The staged new content of an edited file: users read it only.
+        {kStagedEditSddl, {{L"SY", {kAll, L""}}, {L"BA", {kAll, L""}}, {L"BU", {kRead, L""}}}},
         // The placed programs: users read and run them.
         {kPlacedProgramSddl, {{L"SY", {kAll, L""}}, {L"BA", {kAll, L""}}, {L"BU", {kReadExecute, L""}}}},
         // The log folder: users read the log files, which take the list.
