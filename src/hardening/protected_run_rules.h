@@ -1,6 +1,7 @@
 // The rules of running fetched programs from a protected folder that need
-// no system call: the folder's name, the command line run from it, and
-// which copies are programs placed for good. Pure: tested natively.
+// no system call: the folder's name, the command line run from it, which
+// copies are programs placed for good, and which runs need no
+// administrator rights. Pure: tested natively.
 #pragma once
 
 #include <array>
@@ -24,3 +25,10 @@ std::wstring command_in_folder(const std::wstring& command_line, const std::wstr
 // administrator rights later: the updater and wget.exe in the web stack
 // folder. Paths compare without regard to letter case.
 bool is_placed_program(const std::wstring& target);
+
+// Whether a command line runs without administrator rights: the web stack's
+// stop and start programs, which lie in C:\xampp where any user may replace
+// them, and the import script, which starts the database client from
+// there. The checked web stack installer and application package keep
+// their rights. Compared whole, without regard to letter case.
+bool runs_without_administrators(const std::wstring& command_line);
