@@ -49,7 +49,12 @@ std::optional<std::uint32_t> run_from_protected_folder(const std::wstring& comma
     for (std::size_t i = 0; i < names.size(); ++i) {
         folder.add_checked_copy(names[i], checked[i], listed_digest(manifest, names[i]));
     }
-    return run_in_folder_and_wait_for_exit(command_in_folder(command_line, folder.path()), folder.path());
+    const std::wstring line_in_folder = command_in_folder(command_line, folder.path());
+    // The import script, and the database client it starts, without administrator rights.
+    if (runs_without_administrators(command_line)) {
+        return run_in_folder_without_administrators_and_wait_for_exit(line_in_folder, folder.path());
+    }
+    return run_in_folder_and_wait_for_exit(line_in_folder, folder.path());
 }
 
 void copy_through_protected_folder(const std::wstring& source, const std::vector<HeldFile>& checked,
