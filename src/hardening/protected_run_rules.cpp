@@ -35,3 +35,9 @@ bool is_placed_program(const std::wstring& target) {
     return same_path(target, locations::kHomeUpdater) || same_path(target, locations::kHomeWget) ||
            same_path(target, locations::kUpdaterTarget) || same_path(target, locations::kWgetTarget);
 }
+
+bool runs_without_administrators(const std::wstring& command_line) {
+    return same_path(command_line, locations::kXamppStopCommand) ||
+           same_path(command_line, locations::kXamppStartCommand) ||
+           same_path(command_line, locations::kImportScriptCommand);
+}

@@ -31,7 +31,12 @@ void place_program(const HeldFile& copy, const std::wstring& target) {
 
 std::optional<std::uint32_t> run_checked_program(const std::wstring& command_line) {
     const std::wstring folder = own_download_folder();
-    return run_in_folder_and_wait_for_exit(moved_to_folder(command_line, folder), folder);
+    const std::wstring line_in_folder = moved_to_folder(command_line, folder);
+    // The import script, and the database client it starts, without administrator rights.
+    if (runs_without_administrators(command_line)) {
+        return run_in_folder_without_administrators_and_wait_for_exit(line_in_folder, folder);
+    }
+    return run_in_folder_and_wait_for_exit(line_in_folder, folder);
 }
 
 void copy_checked_file(const std::wstring& source, const std::vector<HeldFile>& checked, const std::wstring& target) {

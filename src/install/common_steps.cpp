@@ -1,6 +1,8 @@
 #include "install/common_steps.h"
 
+#include "hardening/protected_run_rules.h"
 #include "hardening/protected_steps.h"
+#include "release/release_check.h"
 #include "services/file_helpers.h"
 #include "services/process_runner.h"
 #include "shell/form1.h"
@@ -8,6 +10,16 @@
 namespace {
 constexpr std::int32_t kNoTimeLimit = 0;
 constexpr bool kHiddenWindow = false;
+
+// A program run where it lies. With signed releases the web stack's stop and
+// start programs, which any user may replace in C:\xampp, run without
+// administrator rights (hardening/protected_run_rules.h).
+std::optional<std::uint32_t> run_where_it_lies(const std::wstring& command_line) {
+    if (signed_releases_enabled() && runs_without_administrators(command_line)) {
+        return run_without_administrators_and_wait_for_exit(command_line);
+    }
+    return run_and_wait_for_exit(command_line, kNoTimeLimit, kHiddenWindow);
+}
 }  // namespace
 
 Step log_step(Form1& form, const wchar_t* line) {
@@ -30,8 +42,7 @@ Step run_step(std::wstring command_line) {
         const std::vector<HeldFile> checked = form.check_release_files(command_line);
         // executar_e_aguardar's run, keeping how it ended for the release record.
         const std::optional<std::uint32_t> exit_code =
-            checked.empty() ? run_and_wait_for_exit(command_line, kNoTimeLimit, kHiddenWindow)
-                            : run_checked_program(command_line);
+            checked.empty() ? run_where_it_lies(command_line) : run_checked_program(command_line);
         form.release_program_ran(command_line, exit_code);
     });
 }

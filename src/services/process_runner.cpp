@@ -7,6 +7,7 @@
 #include "services/command_line.h"
 #include "services/message_pump.h"
 #include "services/process_start_retry.h"
+#include "services/token_without_administrators.h"
 #include "services/wait_deadline.h"
 
 namespace {
@@ -92,6 +93,7 @@ void pause_handling_messages(DWORD milliseconds, HeldQuit& quit) {
 struct StartOptions {
     const wchar_t* folder = nullptr;  // working folder; nullptr: the tool's own
     bool prefer_system_images = false;
+    HANDLE token = nullptr;  // the child's token; nullptr: the tool's own
 };
 
 // PROCESS_CREATION_MITIGATION_POLICY_IMAGE_LOAD_PREFER_SYSTEM32_ALWAYS_ON and
@@ -143,8 +145,13 @@ bool create_process(const std::wstring& application, std::vector<wchar_t> line, 
     startup.lpAttributeList = attributes;
     // CreateProcessW may write into the command line.
     line.push_back(L'\0');
-    return CreateProcessW(application.empty() ? nullptr : application.c_str(), line.data(), nullptr, nullptr, FALSE,
-                          attributes != nullptr ? EXTENDED_STARTUPINFO_PRESENT : 0, nullptr, options.folder,
+    const wchar_t* program = application.empty() ? nullptr : application.c_str();
+    const DWORD flags = attributes != nullptr ? EXTENDED_STARTUPINFO_PRESENT : 0;
+    if (options.token != nullptr) {
+        return CreateProcessAsUserW(options.token, program, line.data(), nullptr, nullptr, FALSE, flags, nullptr,
+                                    options.folder, &startup.StartupInfo, &process.info) != FALSE;
+    }
+    return CreateProcessW(program, line.data(), nullptr, nullptr, FALSE, flags, nullptr, options.folder,
                           &startup.StartupInfo, &process.info) != FALSE;
 }
 
@@ -252,6 +259,19 @@ std::optional<std::uint32_t> run_and_wait_for_exit(const std::wstring& command_l
 std::optional<std::uint32_t> run_in_folder_and_wait_for_exit(const std::wstring& command_line,
                                                              const std::wstring& folder) {
     return run_guarded(command_line, 0, false, StartOptions{folder.c_str(), true});
+}
+
+// The token is made before the run, outside its guard: a token that
+// cannot be made fails the caller's step, and nothing runs with the full one.
+std::optional<std::uint32_t> run_without_administrators_and_wait_for_exit(const std::wstring& command_line) {
+    const TokenWithoutAdministrators token;
+    return run_guarded(command_line, 0, false, StartOptions{nullptr, false, token.handle()});
+}
+
+std::optional<std::uint32_t> run_in_folder_without_administrators_and_wait_for_exit(const std::wstring& command_line,
+                                                                                    const std::wstring& folder) {
+    const TokenWithoutAdministrators token;
+    return run_guarded(command_line, 0, false, StartOptions{folder.c_str(), true, token.handle()});
 }
 
 void executar_e_aguardar(const std::wstring& command_line, const std::int32_t& time_limit, const bool& show_window) {

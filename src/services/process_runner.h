@@ -30,3 +30,12 @@ std::optional<std::uint32_t> run_and_wait_for_exit(const std::wstring& command_l
 // that mitigation gets a plain start.
 std::optional<std::uint32_t> run_in_folder_and_wait_for_exit(const std::wstring& command_line,
                                                              const std::wstring& folder);
+
+// run_and_wait_for_exit hidden and without a time limit, and
+// run_in_folder_and_wait_for_exit, with the child, and everything it
+// starts, holding the tool's token without administrator rights
+// (services/token_without_administrators.h). A token that cannot be made
+// throws OperationError with the system's text, and nothing runs.
+std::optional<std::uint32_t> run_without_administrators_and_wait_for_exit(const std::wstring& command_line);
+std::optional<std::uint32_t> run_in_folder_without_administrators_and_wait_for_exit(const std::wstring& command_line,
+                                                                                    const std::wstring& folder);

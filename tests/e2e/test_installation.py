@@ -19,9 +19,9 @@ from pathlib import Path
 import pytest
 
 from rig.installation_run import (
-    APPLICATION_LINES, COMPLETION_TEXT, ERROR_PREFIX, PACKAGE_ENV_LINES, SEPARATOR, STANDIN_HTTPD_CONF,
-    STANDIN_PHP_INI, SWEPT_NAMES, WEB_STACK_LINES, InstallationRun, c_path, error_lines, error_positions,
-    expected_env, icon_hues, prepare, temp_file, wait_for_standin, without_errors,
+    APPLICATION_LINES, COMPLETION_TEXT, DATABASE_CLIENT_PROGRAMS, ERROR_PREFIX, PACKAGE_ENV_LINES, SEPARATOR,
+    STANDIN_HTTPD_CONF, STANDIN_PHP_INI, SWEPT_NAMES, WEB_STACK_LINES, InstallationRun, c_path, error_lines,
+    error_positions, expected_env, icon_hues, prepare, temp_file, wait_for_standin, without_errors,
 )
 from rig.release_server import (ReleaseServer, release_server, standin_runs, wget_calls,  # noqa: F401 (fixture)
                             wget_command_lines)
@@ -43,6 +43,8 @@ APPLICATION_PROGRAMS = ["start zunaveri-digital.exe", "end zunaveri-digital.exe"
 XAMPP_INSTALLER = "xampp-win32-7.3.2-0-vc15-installer.exe"
 WEB_STACK_PROGRAMS = [f"start {XAMPP_INSTALLER} --mode unattended --launchapps 0", f"end {XAMPP_INSTALLER}",
                       "start xampp_stop.exe", "end xampp_stop.exe", "start xampp_start.exe", "end xampp_start.exe"]
+# With the web stack in place, the import script also starts its database client.
+APPLICATION_PROGRAMS_ON_STACK = APPLICATION_PROGRAMS[:3] + DATABASE_CLIENT_PROGRAMS + APPLICATION_PROGRAMS[3:]
 WEB_STACK_LOG = WEB_STACK_LINES + [SEPARATOR] + APPLICATION_LINES
 PLACED = ("instalador_zunaveri.exe", "wget.exe")
 COMPLETION_BOX = {"caption": PROGRAM_TITLE, "text": COMPLETION_TEXT, "icon": True}
@@ -279,7 +281,7 @@ class TestWebStack:
         assert web_stack_runs.gds32 == {"syswow64": web_stack_runs.served["gds32.dll"]}
 
     def test_installer_unattended_then_stop_before_start(self, web_stack_runs):
-        assert web_stack_runs.first_programs == WEB_STACK_PROGRAMS + APPLICATION_PROGRAMS
+        assert web_stack_runs.first_programs == WEB_STACK_PROGRAMS + APPLICATION_PROGRAMS_ON_STACK
         assert web_stack_runs.first_fetches == [
             "xampp-win32-7.3.2-0-VC15-installer.exe", "httpd.configurado", "fbclient.dll", "gds32.dll",
         ] + APPLICATION_FETCHES
@@ -302,7 +304,7 @@ class TestWebStack:
         # in the temporary folder: used again, not fetched again.
         assert web_stack_runs.second_fetches == ["fbclient.dll", "gds32.dll"] + [
             name for name in APPLICATION_FETCHES if name != "wget.exe"]
-        assert web_stack_runs.second_programs == WEB_STACK_PROGRAMS + APPLICATION_PROGRAMS
+        assert web_stack_runs.second_programs == WEB_STACK_PROGRAMS + APPLICATION_PROGRAMS_ON_STACK
 
 
 def test_port_edit_applied_once_after_a_run_whose_marker_copy_failed(wine, release_server):

@@ -19,3 +19,14 @@ TEST(ProtectedRunRules, PlacedProgramsAreTheUpdaterAndWget) {
     EXPECT_FALSE(is_placed_program(kFbclientTarget));
     EXPECT_FALSE(is_placed_program(kWgetTarget + L".novo"));
 }
+
+TEST(ProtectedRunRules, OnlyTheStackProgramsAndTheImportScriptRunWithoutAdministrators) {
+    EXPECT_TRUE(runs_without_administrators(kXamppStopCommand));
+    EXPECT_TRUE(runs_without_administrators(kXamppStartCommand));
+    EXPECT_TRUE(runs_without_administrators(kImportScriptCommand));
+    EXPECT_TRUE(runs_without_administrators(L"c:\\XAMPP\\Xampp_Start.EXE"));
+    EXPECT_FALSE(runs_without_administrators(kXamppInstallerCommand)) << "the checked installer keeps its rights";
+    EXPECT_FALSE(runs_without_administrators(kApplicationPackageCommand));
+    EXPECT_FALSE(runs_without_administrators(kXamppStopCommand + L" --x"));
+    EXPECT_FALSE(runs_without_administrators(L"C:\\xampp\\xampp_stop.ex"));
+}

@@ -61,6 +61,11 @@ PACKAGE_ENV_LINES = [
 ]
 PACKAGE_ENV_TOKEN_LINE = 1
 
+# What the import script's database client records: the web-stack
+# installer stand-in lays it down as C:\xampp\mysql\bin\mysql.exe, and the
+# script starts it with the database structure as its input.
+DATABASE_CLIENT_PROGRAMS = ["start mysql.exe -u root", "end mysql.exe"]
+
 # What the web-stack installer stand-in lays down.
 STANDIN_PHP_INI = (b"[PHP]\r\nengine=On\r\n;extension=bz2\r\n;extension=intl\r\n;extension=interbase\r\n"
                    b";extension=mysqli\r\n")

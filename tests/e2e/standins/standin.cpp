@@ -1,13 +1,17 @@
 // Stand-in for the outside programs that the tool runs: the web-stack
-// installer, the stack's stop and start programs and the application
-// package. One program plays each part according to the name it was saved
-// under, lays down what the tool relies on, and appends one line to
-// C:\zunaveri-standins.log so tests can check order and count.
+// installer, the stack's stop and start programs, the application package
+// and the database client that the import script starts. One program plays
+// each part according to the name it was saved under, lays down what the
+// tool relies on, and appends one line to C:\zunaveri-standins.log so tests
+// can check order and count.
 //
 // ZUNAVERI_STANDIN_DELAY_MS (environment) makes it take that long first.
 // ZUNAVERI_STANDIN_SHOW_FOLDER (environment, any value) adds a line
 // "pasta FOLDER|WORKING FOLDER|SDDL" after "start": the folder it runs from,
 // its working folder, and what the system shows of that folder's security.
+// ZUNAVERI_STANDIN_SHOW_TOKEN (environment, any value) adds a line
+// "administradores sim" or "administradores não" after "start": whether
+// its token counts it a member of Administrators.
 //
 // It imports version.dll and calls it, as real installers do: a library of
 // that name lying beside it is loaded before the system's.
@@ -38,6 +42,15 @@ std::wstring lower_base_name(const std::wstring& path) {
 }
 
 void append_record(const std::wstring& line) { append_to_record(kRecord, utf8(line) + "\r\n"); }
+
+std::wstring administrators_line() {
+    BYTE administrators[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof administrators;
+    BOOL member = FALSE;
+    const bool known = CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) &&
+                       CheckTokenMembership(nullptr, administrators, &member);
+    return known ? (member ? L"administradores sim" : L"administradores n\u00e3o") : L"administradores ?";
+}
 
 std::wstring folder_line(const std::wstring& self) {
     const std::wstring folder = self.substr(0, self.find_last_of(L"\\/"));
@@ -94,6 +107,8 @@ void install_web_stack() {
     const std::wstring self = own_path();
     CopyFileW(self.c_str(), L"C:\\xampp\\xampp_stop.exe", FALSE);
     CopyFileW(self.c_str(), L"C:\\xampp\\xampp_start.exe", FALSE);
+    make_folders(L"C:\\xampp\\mysql\\bin");
+    CopyFileW(self.c_str(), L"C:\\xampp\\mysql\\bin\\mysql.exe", FALSE);
 }
 
 // What the application package leaves: the application under htdocs with a
@@ -116,6 +131,9 @@ void install_application() {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int) {
     const std::wstring name = lower_base_name(own_path());
     append_record(L"start " + name + (arguments && *arguments ? L" " + std::wstring(arguments) : L""));
+    if (GetEnvironmentVariableW(L"ZUNAVERI_STANDIN_SHOW_TOKEN", nullptr, 0) > 0) {
+        append_record(administrators_line());
+    }
     if (GetEnvironmentVariableW(L"ZUNAVERI_STANDIN_SHOW_FOLDER", nullptr, 0) > 0) {
         append_record(folder_line(own_path()));
     }
