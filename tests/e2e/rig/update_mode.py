@@ -23,6 +23,8 @@ from .wine_rig import ProbeError, WineSession, wait_until
 from .zunaveri_tool import CRONOMETRO, RunningTool, clock_ticks
 
 TOOL = "C:\\xampp\\instalador_zunaveri.exe"
+# Where the keyed build keeps the updater it swaps for a release's copy.
+KEYED_UPDATER = TOOL
 HTDOCS = "C:\\xampp\\htdocs"
 ENV_FILE = "C:\\xampp\\htdocs\\.env"
 LOGO = "C:\\xampp\\htdocs\\assets\\img\\brand\\logo.png"
@@ -140,6 +142,16 @@ def pending_restart_renames(session: WineSession) -> list[tuple[str, str]]:
     while len(names) % 2:
         names.pop()
     return list(zip(names[0::2], names[1::2]))
+
+
+def schedule_restart_renames(session: WineSession, renames: list[tuple[str, str]]) -> None:
+    """Sets the list of renames for the next restart as MoveFileExW leaves it (target
+    "!\\??\\PATH" for one that replaces). Written into the running registry: the first
+    Wine process of a prefix is its boot, which carries out what the list holds."""
+    session.probe  # keeps the prefix's server running from here on
+    data = "\\0".join(name for rename in renames for name in rename)
+    session.wine("reg", "add", "HKLM\\System\\CurrentControlSet\\Control\\Session Manager", "/v",
+                 "PendingFileRenameOperations", "/t", "REG_MULTI_SZ", "/d", data, "/f").wait(timeout=60)
 
 
 def restart_windows(session: WineSession) -> list[tuple[str, str]]:
