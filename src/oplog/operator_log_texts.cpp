@@ -120,8 +120,6 @@ std::wstring own_program_text(std::wstring_view path, std::wstring_view installe
     case ReplacementEffect::AtRestart:
         return head + L" será substituído na próxima reinicialização do Windows, " + change + L"; o atual fica em " +
                std::wstring(previous);
-    case ReplacementEffect::AlreadyPending:
-        return head + L": substituição já agendada para a próxima reinicialização do Windows, " + change;
     case ReplacementEffect::Cancelled:
         return head + L": a versão lista a cópia instalada (SHA-256 " + std::wstring(listed) +
                L"); a substituição agendada foi cancelada";

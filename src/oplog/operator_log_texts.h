@@ -41,10 +41,9 @@ std::wstring end_text(std::wstring_view why);
 // lists. The SHA-256 values are prefixes in hex ("" for a file that was
 // not there).
 enum class ReplacementEffect {
-    Now,             // renamed over at once
-    AtRestart,       // renamed over by the system at the next restart; the current one kept as `previous`
-    AlreadyPending,  // that copy already waits for the next restart
-    Cancelled,       // the release lists the installed copy: the one waiting is dropped
+    Now,        // renamed over at once
+    AtRestart,  // renamed over by the system at the next restart; the current one kept as `previous`
+    Cancelled,  // the release lists the installed copy: the one waiting and its schedule are dropped
 };
 std::wstring own_program_text(std::wstring_view path, std::wstring_view installed, std::wstring_view listed,
                               ReplacementEffect effect, std::wstring_view previous);

@@ -64,14 +64,8 @@ void log_outcome(const OwnProgram& program, SwapPlan plan, const ProgramSwap& sw
     switch (plan) {
     case SwapPlan::Nothing:
         return;
-    case SwapPlan::AlreadyPending:
-        effect = operator_log::ReplacementEffect::AlreadyPending;
-        break;
     case SwapPlan::Cancel:
         effect = operator_log::ReplacementEffect::Cancelled;
-        break;
-    case SwapPlan::Schedule:
-        effect = operator_log::ReplacementEffect::AtRestart;
         break;
     case SwapPlan::Replace:
         effect = program.activation == Activation::AtOnce ? operator_log::ReplacementEffect::Now

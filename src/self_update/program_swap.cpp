@@ -33,6 +33,32 @@ std::wstring_view listed_path(std::wstring_view entry) {
     }
     return entry;
 }
+
+// Calls visit(source, target, begin, end) for each rename of the list, [begin, end) spanning its two strings and
+// their NULs.
+template <typename Visit>
+void for_each_restart_rename(std::wstring_view pending, Visit visit) {
+    std::size_t begin = 0;
+    while (begin < pending.size()) {
+        const std::size_t source_end = pending.find(L'\0', begin);
+        // An empty source is the list's end; one without its NUL, a cut-off list.
+        if (source_end == begin || source_end == std::wstring_view::npos) {
+            return;
+        }
+        const std::size_t target_end = std::min(pending.find(L'\0', source_end + 1), pending.size());
+        const std::size_t end = std::min(target_end + 1, pending.size());
+        visit(pending.substr(begin, source_end - begin), pending.substr(source_end + 1, target_end - source_end - 1),
+              begin, end);
+        begin = end;
+    }
+}
+
+// With or without "!": a rename that does not replace still moves the source in once the target is gone.
+bool is_rename(std::wstring_view listed_source, std::wstring_view listed_target, std::wstring_view source,
+               std::wstring_view target) {
+    return same_path(listed_path(listed_source), source) && same_path(listed_path(listed_target), target);
+}
+
 }  // namespace
 
 SwapPaths swap_paths(const std::wstring& target) {
@@ -45,31 +71,24 @@ ProgramSwap::ProgramSwap(SwapOperations& files, const std::wstring& target, Acti
 
 SwapPlan ProgramSwap::plan(const Sha256Digest& listed) {
     installed_ = files_.digest(paths_.target);
+    if (installed_ != listed) {
+        return SwapPlan::Replace;
+    }
     if (activation_ == Activation::AtOnce) {
-        return installed_ == listed ? SwapPlan::Nothing : SwapPlan::Replace;
+        return SwapPlan::Nothing;
     }
-    // What the path will hold after the next restart is the staged copy, if any.
-    const std::optional<Sha256Digest> staged = files_.digest(paths_.staged);
-    if (!staged) {
-        return installed_ == listed ? SwapPlan::Nothing : SwapPlan::Replace;
-    }
-    if (*staged == listed) {
-        return files_.replacement_pending(paths_.staged, paths_.target) ? SwapPlan::AlreadyPending
-                                                                        : SwapPlan::Schedule;
-    }
-    return installed_ == listed ? SwapPlan::Cancel : SwapPlan::Replace;
+    const bool staged_or_scheduled =
+        files_.exists(paths_.staged) || files_.replacement_pending(paths_.staged, paths_.target);
+    return staged_or_scheduled ? SwapPlan::Cancel : SwapPlan::Nothing;
 }
 
 void ProgramSwap::carry_out(SwapPlan plan, const std::string& bytes, const Sha256Digest& listed) {
     switch (plan) {
     case SwapPlan::Nothing:
-    case SwapPlan::AlreadyPending:
-        return;
-    case SwapPlan::Schedule:
-        files_.replace_at_restart(paths_.staged, paths_.target);
         return;
     case SwapPlan::Cancel:
-        // A rename left scheduled finds no source at the restart and does nothing.
+        // The schedule first: a rename left without its source would move in what a user puts there.
+        files_.cancel_replacement_at_restart(paths_.staged, paths_.target);
         files_.remove(paths_.staged);
         return;
     case SwapPlan::Replace:
@@ -82,19 +101,18 @@ void ProgramSwap::carry_out(SwapPlan plan, const std::string& bytes, const Sha25
     }
 }
 
-void ProgramSwap::write_checked(const std::string& bytes, const Sha256Digest& listed) {
-    // A leftover of a swap that was cut short; never the source of a rename.
-    files_.remove(paths_.partial_new);
-    files_.write_flushed(paths_.partial_new, bytes);
-    if (files_.digest(paths_.partial_new) != listed) {
-        throw OperationError(kCopyDiffers, L"a cópia gravada em " + paths_.partial_new +
-                                               L" difere do que foi verificado");
+void ProgramSwap::write_checked(const std::wstring& path, const std::string& bytes, const Sha256Digest& listed) {
+    // Whoever made a file of this name, whatever it holds, it goes; write_flushed fails if one reappears.
+    files_.remove(path);
+    files_.write_flushed(path, bytes);
+    if (files_.digest(path) != listed) {
+        throw OperationError(kCopyDiffers, L"a cópia gravada em " + path + L" difere do que foi verificado");
     }
 }
 
 void ProgramSwap::replace_now(const std::string& bytes, const Sha256Digest& listed) {
     try {
-        write_checked(bytes, listed);
+        write_checked(paths_.partial_new, bytes, listed);
         files_.replace(paths_.partial_new, paths_.target);
     } catch (const OperationError&) {
         remove_quietly(paths_.partial_new);
@@ -103,25 +121,22 @@ void ProgramSwap::replace_now(const std::string& bytes, const Sha256Digest& list
 }
 
 void ProgramSwap::replace_at_restart(const std::string& bytes, const Sha256Digest& listed) {
-    bool staged = false;
+    // An earlier swap's schedule goes before its ".novo"; when it cannot, nothing is touched.
+    files_.cancel_replacement_at_restart(paths_.staged, paths_.target);
     try {
+        files_.remove(paths_.partial_new);  // a leftover of earlier versions of the swap
         files_.remove(paths_.partial_previous);
-        write_checked(bytes, listed);
+        write_checked(paths_.staged, bytes, listed);
         if (installed_) {
             // The updater now in place becomes the one to roll back to.
             files_.copy_flushed(paths_.target, paths_.partial_previous);
             files_.replace(paths_.partial_previous, paths_.previous);
         }
-        files_.replace(paths_.partial_new, paths_.staged);
-        staged = true;
         files_.replace_at_restart(paths_.staged, paths_.target);
     } catch (const OperationError&) {
-        remove_quietly(paths_.partial_new);
+        // Nothing will move it in.
+        remove_quietly(paths_.staged);
         remove_quietly(paths_.partial_previous);
-        if (staged) {
-            // Nothing will move it in; an earlier schedule then finds no source.
-            remove_quietly(paths_.staged);
-        }
         throw;
     }
 }
@@ -135,26 +150,25 @@ void ProgramSwap::remove_quietly(const std::wstring& path) {
 }
 
 bool restart_rename_listed(std::wstring_view pending, std::wstring_view source, std::wstring_view target) {
-    std::wstring_view entries[2];
-    std::size_t filled = 0;
-    while (!pending.empty()) {
-        const std::size_t end = pending.find(L'\0');
-        const std::wstring_view entry = pending.substr(0, end);
-        pending.remove_prefix(end == std::wstring_view::npos ? pending.size() : end + 1);
-        // An empty string ends the list (the value's final NUL).
-        if (entry.empty() && filled == 0) {
-            break;
+    bool listed = false;
+    for_each_restart_rename(pending, [&](std::wstring_view from, std::wstring_view to, std::size_t, std::size_t) {
+        listed = listed || is_rename(from, to, source, target);
+    });
+    return listed;
+}
+
+std::wstring without_restart_rename(std::wstring_view pending, std::wstring_view source, std::wstring_view target) {
+    std::wstring kept;
+    std::size_t copied = 0;
+    for_each_restart_rename(pending, [&](std::wstring_view from, std::wstring_view to, std::size_t begin,
+                                         std::size_t end) {
+        if (is_rename(from, to, source, target)) {
+            kept.append(pending.substr(copied, begin - copied));
+            copied = end;
         }
-        entries[filled++] = entry;
-        if (filled == 2) {
-            if (same_path(listed_path(entries[0]), source) && entries[1].substr(0, 1) == L"!" &&
-                same_path(listed_path(entries[1]), target)) {
-                return true;
-            }
-            filled = 0;
-        }
-    }
-    return false;
+    });
+    kept.append(pending.substr(copied));
+    return kept;
 }
 
 std::wstring sha256_prefix(const Sha256Digest& digest, std::size_t digits) {

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "release/release_verifier.h"
 #include "services/secured_files.h"
 #include "services/security_descriptors.h"
@@ -16,7 +18,7 @@ constexpr DWORD kRenamePauseMs = 250;
 
 const wchar_t kSessionManagerKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 const wchar_t kPendingRenamesValue[] = L"PendingFileRenameOperations";
-// The list is normally short; a larger one is not read, and counts as not naming ours.
+// The list is normally short; a larger one is not read.
 constexpr DWORD kMaxPendingBytes = 1024 * 1024;
 
 // Attributes of a file, or nothing when there is none; other failures throw.
@@ -95,6 +97,43 @@ void flush_and_close(OwnedHandle& file) {
     file.close();
 }
 
+class RegistryKey {
+public:
+    explicit RegistryKey(HKEY key) : key_(key) {}
+    RegistryKey(const RegistryKey&) = delete;
+    RegistryKey& operator=(const RegistryKey&) = delete;
+    ~RegistryKey() { RegCloseKey(key_); }
+
+private:
+    HKEY key_;
+};
+
+// The text of PendingFileRenameOperations as stored, NULs and all; nothing
+// when there is no such list. A list that cannot be read whole throws.
+std::optional<std::wstring> pending_renames(HKEY key) {
+    DWORD type = 0;
+    DWORD size = 0;
+    LSTATUS status = RegQueryValueExW(key, kPendingRenamesValue, nullptr, &type, nullptr, &size);
+    if (status == ERROR_FILE_NOT_FOUND || (status == ERROR_SUCCESS && type != REG_MULTI_SZ)) {
+        return std::nullopt;
+    }
+    if (status == ERROR_SUCCESS && (size > kMaxPendingBytes || size % sizeof(wchar_t) != 0)) {
+        status = ERROR_INVALID_DATA;
+    }
+    std::wstring pending;
+    if (status == ERROR_SUCCESS && size > 0) {
+        pending.resize(size / sizeof(wchar_t));
+        status = RegQueryValueExW(key, kPendingRenamesValue, nullptr, &type, reinterpret_cast<BYTE*>(&pending[0]),
+                                  &size);
+    }
+    // One that grew between the two reads fails here (ERROR_MORE_DATA), and is read again at the next update.
+    if (status != ERROR_SUCCESS) {
+        throw system_error(static_cast<DWORD>(status));
+    }
+    pending.resize(std::min<std::size_t>(pending.size(), size / sizeof(wchar_t)));
+    return pending;
+}
+
 bool passing_failure(DWORD error) {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
 }
@@ -108,6 +147,8 @@ std::optional<Sha256Digest> Win32SwapOperations::digest(const std::wstring& path
     HeldFile hold;
     return sha256_of_file(path, hold);
 }
+
+bool Win32SwapOperations::exists(const std::wstring& path) { return attributes_of(path).has_value(); }
 
 void Win32SwapOperations::write_flushed(const std::wstring& path, const std::string& bytes) {
     OwnedHandle file = create_for_writing(path);
@@ -153,20 +194,36 @@ bool Win32SwapOperations::replacement_pending(const std::wstring& source, const 
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
         return false;
     }
-    DWORD type = 0;
-    DWORD size = 0;
-    std::wstring pending;
-    LSTATUS status = RegQueryValueExW(key, kPendingRenamesValue, nullptr, &type, nullptr, &size);
-    if (status == ERROR_SUCCESS && type == REG_MULTI_SZ && size <= kMaxPendingBytes) {
-        pending.resize(size / sizeof(wchar_t) + 1);
-        status = RegQueryValueExW(key, kPendingRenamesValue, nullptr, &type, reinterpret_cast<BYTE*>(&pending[0]),
-                                  &size);
-        pending.resize(status == ERROR_SUCCESS ? size / sizeof(wchar_t) : 0);
-    } else {
-        pending.clear();
+    const RegistryKey held(key);
+    const std::optional<std::wstring> pending = pending_renames(key);
+    return pending && restart_rename_listed(*pending, source, target);
+}
+
+void Win32SwapOperations::cancel_replacement_at_restart(const std::wstring& source, const std::wstring& target) {
+    HKEY key = nullptr;
+    const LSTATUS opened =
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key);
+    if (opened != ERROR_SUCCESS) {
+        throw system_error(static_cast<DWORD>(opened));
     }
-    RegCloseKey(key);
-    return restart_rename_listed(pending, source, target);
+    const RegistryKey held(key);
+    const std::optional<std::wstring> pending = pending_renames(key);
+    if (!pending) {
+        return;
+    }
+    const std::wstring kept = without_restart_rename(*pending, source, target);
+    if (kept == *pending) {
+        return;
+    }
+    // A list of no renames at all is no value, as the system leaves it after a restart.
+    const LSTATUS written =
+        kept.find_first_not_of(L'\0') == std::wstring::npos
+            ? RegDeleteValueW(key, kPendingRenamesValue)
+            : RegSetValueExW(key, kPendingRenamesValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kept.data()),
+                             static_cast<DWORD>(kept.size() * sizeof(wchar_t)));
+    if (written != ERROR_SUCCESS) {
+        throw system_error(static_cast<DWORD>(written));
+    }
 }
 
 void Win32SwapOperations::remove(const std::wstring& path) {

@@ -126,6 +126,16 @@ def signed_wine(open_session, signed_build, request):
         yield session
 
 
+@pytest.fixture(params=["keyed", "keyless"])
+def any_build(request, open_session):
+    """Each build in turn: ("keyed" or "keyless", a private Wine session running it, its FTP server)."""
+    build = request.getfixturevalue("signed_build" if request.param == "keyed" else "windows_build")
+    server = ReleaseServer(build)
+    with open_session(request.node, build=build) as session:
+        yield request.param, session, server
+    server.close()
+
+
 @pytest.fixture
 def signed_server(signed_build):
     """The FTP server with the signed build's sample release."""

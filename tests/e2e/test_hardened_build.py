@@ -45,15 +45,6 @@ def everyone_entries(sddl: str) -> set:
     return {ace for ace in aces(sddl) if ace[0] == "WD"}
 
 
-@pytest.fixture(params=["keyed", "keyless"])
-def any_build(request, open_session):
-    build = request.getfixturevalue("signed_build" if request.param == "keyed" else "windows_build")
-    server = ReleaseServer(build)
-    with open_session(request.node, build=build) as session:
-        yield request.param, session, server
-    server.close()
-
-
 @pytest.fixture
 def keyed(signed_build, open_session, request):
     server = ReleaseServer(signed_build)

@@ -2,8 +2,9 @@
 update whose signed manifest lists a new updater and a new wget.exe, wget.exe
 is replaced at once and the updater at the next restart (wineboot -r carries
 out the rename Windows carries out at boot); the new updater then runs. A
-listed file that is not a fitting program is refused with its reason; the
-keyless build never replaces either."""
+listed file that is not a fitting program is refused with its reason; a
+".novo" that a user made is never what the restart moves in; the keyless
+build never replaces either."""
 
 from __future__ import annotations
 
@@ -16,19 +17,25 @@ from rig.services_driver import aces, shown_security
 from rig.signed_release import sign
 from rig.installation_run import process_folders
 from rig.update_mode import (HOME_TOOL, HOME_WGET, IMPORT_SCRIPT, TOOL, ClockWatch, InstalledPC, pending_restart_renames,
-                             restart_windows)
+                             restart_windows, schedule_restart_renames)
 from rig.wine_rig import wait_until
 from rig.zunaveri_tool import EXE_NAME
 
-XAMPP_WGET = "C:\\xampp\\wget.exe"
 # A keyed build's updater and wget.exe live in its home.
-STAGED = HOME_TOOL + ".novo"
-PREVIOUS = HOME_TOOL + ".anterior"
+UPDATER = HOME_TOOL
+WGET = HOME_WGET
+STAGED = UPDATER + ".novo"
+PREVIOUS = UPDATER + ".anterior"
 SELF_UPDATE = "autoatualização: "
 
 
 def sha12(data: bytes) -> str:
     return hashlib.sha256(data).hexdigest()[:12]
+
+
+def listed(path: str) -> str:
+    """A path as the system's list of renames for the restart names it."""
+    return "\\??\\" + path
 
 
 def self_update_lines(session, since: int = 0) -> list[str]:
@@ -63,24 +70,24 @@ def test_new_updater_and_wget_are_swapped_in_and_the_new_updater_runs(signed_win
     pc = InstalledPC(signed_wine, signed_build / EXE_NAME, home=True)
 
     update_once(pc, signed_server, "wget.exe substituído")
-    assert pc.read(HOME_WGET) == new_wget, "wget.exe is replaced at once"
-    assert pc.read(HOME_TOOL) == old_updater, "the running updater stays until the restart"
+    assert pc.read(WGET) == new_wget, "wget.exe is replaced at once"
+    assert pc.read(UPDATER) == old_updater, "the running updater stays until the restart"
     assert pc.read(STAGED) == new_updater and pc.read(PREVIOUS) == old_updater
     lines = self_update_lines(signed_wine)
     assert lines == [
-        f"{SELF_UPDATE}{HOME_TOOL} será substituído na próxima reinicialização do Windows, "
+        f"{SELF_UPDATE}{UPDATER} será substituído na próxima reinicialização do Windows, "
         f"SHA-256 {sha12(old_updater)} -> {sha12(new_updater)}; o atual fica em {PREVIOUS}",
-        f"{SELF_UPDATE}{HOME_WGET} substituído, SHA-256 {sha12(old_wget)} -> {sha12(new_wget)}; "
+        f"{SELF_UPDATE}{WGET} substituído, SHA-256 {sha12(old_wget)} -> {sha12(new_wget)}; "
         "vale desde já"], lines
     assert f"end {IMPORT_SCRIPT}" in standin_runs(signed_wine), "the update itself was applied first"
     # Made with the placed programs' own security (Wine shows it as no Everyone entry); the
     # restart renames the staged copy, security and all.
-    shown = shown_security(signed_wine, HOME_WGET, STAGED, PREVIOUS)
+    shown = shown_security(signed_wine, WGET, STAGED, PREVIOUS)
     assert all(ace[0] != "WD" for sddl in shown.values() for ace in aces(sddl)), shown
 
     scheduled = restart_windows(signed_wine)
-    assert scheduled == [("\\??\\" + STAGED, "!\\??\\" + HOME_TOOL)], scheduled
-    assert pc.read(HOME_TOOL) == new_updater, "the restart moved the new updater in"
+    assert scheduled == [(listed(STAGED), "!" + listed(UPDATER))], scheduled
+    assert pc.read(UPDATER) == new_updater, "the restart moved the new updater in"
     assert not pc.exists(STAGED) and pc.read(PREVIOUS) == old_updater
     assert pending_restart_renames(signed_wine) == []
 
@@ -110,11 +117,33 @@ def test_listed_files_that_are_not_fitting_programs_are_refused(signed_wine, sig
     assert len(lines) == 2 and "instalador_zunaveri.exe não substituído" in lines[0], lines
     assert lines[0].endswith("não tem o recurso de versão do Instalador Zunaveri"), lines
     assert lines[1].endswith("não é um programa do Windows (cabeçalhos MZ/PE ausentes ou inválidos)"), lines
-    assert pc.read(HOME_TOOL) == installed_updater and pc.read(HOME_WGET) == installed_wget
+    assert pc.read(UPDATER) == installed_updater and pc.read(WGET) == installed_wget
     assert not pc.exists(STAGED) and not pc.exists(PREVIOUS)
     assert all(not (folder / "wget.exe").exists() for folder in process_folders(signed_wine)), \
         "the refused copy is not left behind"
-    assert restart_windows(signed_wine) == [] and pc.read(HOME_TOOL) == installed_updater
+    assert restart_windows(signed_wine) == [] and pc.read(UPDATER) == installed_updater
+
+
+def test_a_users_staged_copy_is_never_what_the_restart_moves_in(signed_wine, signed_server, signed_build):
+    # A user made the ".novo" with the listed bytes and keeps it open for writing; the rename of
+    # it was already scheduled (as an earlier version of the swap scheduled what it found),
+    # after another program's rename.
+    new_updater = (signed_build / "fast-ticks" / EXE_NAME).read_bytes()
+    wget = signed_server.file("wget.exe").read_bytes()
+    publish(signed_server, signed_build, new_updater, wget)
+    pc = InstalledPC(signed_wine, signed_build / EXE_NAME, home=True)
+    others = (listed("C:\\outro.novo"), "!" + listed("C:\\outro.exe"))
+    signed_server.connect(signed_wine)  # before the probe starts: the tool gets its environment
+    schedule_restart_renames(signed_wine, [others, (listed(STAGED), "!" + listed(UPDATER))])
+    pc.put(STAGED, new_updater)
+    with open(pc.path(STAGED), "r+b") as users_handle:
+        update_once(pc, signed_server, "atualização aplicada")
+        users_handle.write(wget)  # a program of the user's choice, through the handle kept
+        users_handle.truncate()
+        users_handle.flush()
+        scheduled = restart_windows(signed_wine)
+    assert scheduled == [others, (listed(STAGED), "!" + listed(UPDATER))], scheduled
+    assert pc.read(UPDATER) == new_updater, "the copy the updater wrote and checked, not the user's"
 
 
 def test_keyless_build_never_replaces_either(wine, release_server, windows_build):
@@ -122,8 +151,9 @@ def test_keyless_build_never_replaces_either(wine, release_server, windows_build
     release_server.publish("instalador_zunaveri.exe", (windows_build / "fast-ticks" / EXE_NAME).read_bytes())
     release_server.publish("wget.exe", installed[1] + b"overlay")
     pc = InstalledPC(wine, windows_build / EXE_NAME)
+    xampp_wget = "C:\\xampp\\wget.exe"
     update_once(pc, release_server, "atualização aplicada")
-    assert (pc.read(TOOL), pc.read(XAMPP_WGET)) == installed and not pc.exists(TOOL + ".novo")
+    assert (pc.read(TOOL), pc.read(xampp_wget)) == installed and not pc.exists(TOOL + ".novo")
     assert self_update_lines(wine) == []
     fetched = [call[0].rsplit("/", 1)[-1] for call in wget_calls(wine)]
     assert "instalador_zunaveri.exe" not in fetched and "wget.exe" not in fetched, fetched

@@ -111,6 +111,29 @@ def wget_command_lines(session: WineSession) -> list[str]:
             if line.startswith("line: ")]
 
 
+def wget_startup_files(session: WineSession) -> list[str]:
+    """For each run of wget.exe, the start-up file it read as GNU wget for Windows
+    reads one ("nenhum" for none), in order."""
+    record = session.drive_c / "zunaveri-wget.log"
+    if not record.exists():
+        return []
+    return [line[len("wgetrc: "):] for line in record.read_text(encoding="utf-8").splitlines()
+            if line.startswith("wgetrc: ")]
+
+
+def unix_wget_running(name: str) -> bool:
+    """Whether a real wget that a wget.exe stand-in started for a remote file of this name runs."""
+    for cmdline in Path("/proc").glob("[0-9]*/cmdline"):
+        try:
+            args = cmdline.read_bytes().split(b"\0")
+        except OSError:
+            continue
+        if Path(args[0].decode(errors="replace")).name == "wget" and any(
+                arg.endswith(b"/" + name.encode()) for arg in args):
+            return True
+    return False
+
+
 def standin_runs(session: WineSession) -> list[str]:
     """The lines the stand-in programs recorded, in order ("start NAME ARGS", "end NAME")."""
     record = session.drive_c / "zunaveri-standins.log"

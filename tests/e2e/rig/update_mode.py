@@ -150,6 +150,16 @@ def pending_restart_renames(session: WineSession) -> list[tuple[str, str]]:
     return list(zip(names[0::2], names[1::2]))
 
 
+def schedule_restart_renames(session: WineSession, renames: list[tuple[str, str]]) -> None:
+    """Sets the list of renames for the next restart as MoveFileExW leaves it (target
+    "!\\??\\PATH" for one that replaces). Written into the running registry: the first
+    Wine process of a prefix is its boot, which carries out what the list holds."""
+    session.probe  # keeps the prefix's server running from here on
+    data = "\\0".join(name for rename in renames for name in rename)
+    session.wine("reg", "add", "HKLM\\System\\CurrentControlSet\\Control\\Session Manager", "/v",
+                 "PendingFileRenameOperations", "/t", "REG_MULTI_SZ", "/d", data, "/f").wait(timeout=60)
+
+
 def restart_windows(session: WineSession) -> list[tuple[str, str]]:
     """What a restart does to the PC: every program ends, then wineboot -r carries out
     the renames scheduled for the restart, as Windows does at boot. Returns the renames
