@@ -26,9 +26,12 @@ inline constexpr wchar_t kUpdaterHomeSddl[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;
 // administrator rights: C:\xampp would let every user change them.
 inline constexpr wchar_t kPlacedProgramSddl[] = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FRFX;;;BU)";
 
-// C:\ProgramData\Zunaveri, the operator's log folder: users may read the
-// log, only SYSTEM and Administrators write it; the log files take the list.
-inline constexpr wchar_t kLogFolderSddl[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FR;;;BU)";
+// C:\ProgramData\Zunaveri, the operator's log folder: only SYSTEM and
+// Administrators open it or anything in it; the log files and the log's lock
+// file take the list. Users get nothing, not even reading: whoever may open
+// a file may hold it open letting no one write, rename or empty it, and the
+// log would stop for as long as they like.
+inline constexpr wchar_t kLogFolderSddl[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 
 // Whether a folder or file whose owner is `owner_sid` (a SID text such as
 // "S-1-5-32-544") may be written into: SYSTEM, Administrators, or this

@@ -51,8 +51,8 @@ TEST(SecurityDescriptors, OnlySystemAndAdministratorsWriteAndNothingIsInherited)
         {kUpdaterHomeSddl, {{L"SY", {kAll, L"OICI"}}, {L"BA", {kAll, L"OICI"}}, {L"BU", {kReadExecute, L"OICI"}}}},
         // The placed programs: users read and run them.
         {kPlacedProgramSddl, {{L"SY", {kAll, L""}}, {L"BA", {kAll, L""}}, {L"BU", {kReadExecute, L""}}}},
-        // The log folder: users read the log files, which take the list.
-        {kLogFolderSddl, {{L"SY", {kAll, L"OICI"}}, {L"BA", {kAll, L"OICI"}}, {L"BU", {kRead, L"OICI"}}}},
+        // The log folder: users cannot open it or the files that take its list.
+        {kLogFolderSddl, {{L"SY", {kAll, L"OICI"}}, {L"BA", {kAll, L"OICI"}}}},
     };
     for (const auto& use : uses) {
         bool is_protected = false;
