@@ -7,6 +7,8 @@
 #include <new>
 #include <optional>
 
+#include "oplog/log_lock.h"
+#include "oplog/log_rotation.h"
 #include "oplog/operator_log_format.h"
 #include "oplog/operator_log_repeat.h"
 #include "oplog/operator_log_texts.h"
@@ -23,9 +25,6 @@ namespace {
 constexpr wchar_t kFolderName[] = L"\\Zunaveri";
 constexpr wchar_t kFileName[] = L"\\instalador.log";
 constexpr wchar_t kRotatedSuffix[] = L".1";
-// One name for every process of the tool on the PC, whatever its session.
-constexpr wchar_t kLockName[] = L"Global\\ZunaveriInstaladorLog";
-constexpr wchar_t kSessionLockName[] = L"Local\\ZunaveriInstaladorLog";
 // A writer holds the lock for one append; waiting longer than this means
 // something is wrong with the other process, and the line is dropped.
 constexpr DWORD kLockWaitMs = 100;
@@ -37,7 +36,7 @@ struct State {
     std::wstring folder;
     std::wstring path;
     std::wstring rotated_path;
-    HANDLE lock = nullptr;
+    LogLock lock;
     SecretMask secrets;
     RepeatFilter repeats{3600LL * 1000};
     std::wstring last_fetch_name;
@@ -48,43 +47,6 @@ State& state() {
     static State the_state;
     return the_state;
 }
-
-HANDLE make_lock() {
-    HANDLE lock = CreateMutexW(nullptr, FALSE, kLockName);
-    if (lock == nullptr) {
-        lock = CreateMutexW(nullptr, FALSE, kSessionLockName);
-    }
-    return lock;
-}
-
-// Held for one append (and the rotation before it). Without a lock object
-// at all the append goes on unguarded (each line is still one append); a
-// lock that cannot be had in time means the line is dropped.
-class LockHold {
-public:
-    explicit LockHold(HANDLE lock) : lock_(lock) {
-        if (lock_ == nullptr) {
-            usable_ = true;
-            return;
-        }
-        const DWORD waited = WaitForSingleObject(lock_, kLockWaitMs);
-        held_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
-        usable_ = held_;
-    }
-    ~LockHold() {
-        if (held_) {
-            ReleaseMutex(lock_);
-        }
-    }
-    LockHold(const LockHold&) = delete;
-    LockHold& operator=(const LockHold&) = delete;
-    bool usable() const { return usable_; }
-
-private:
-    HANDLE lock_;
-    bool held_ = false;
-    bool usable_ = false;
-};
 
 // A folder or file found in place is the tool's own when it is no reparse
 // point (a junction or link would send the writes and the rotation's rename
@@ -99,7 +61,8 @@ bool place_is_ours(const std::wstring& path, const std::wstring& own_user) {
 
 // The log's folder, made with its protected security, or the one in place
 // when it is the tool's own (made by an earlier version: it gets the
-// protected security now), with log files in it that are its own too.
+// protected security now), with log files and lock file in it that are its
+// own too.
 // Otherwise the process goes on without its log.
 bool log_place_is_ours(const State& s) {
     if (create_folder_secured(s.folder, kLogFolderSddl)) {
@@ -112,7 +75,7 @@ bool log_place_is_ours(const State& s) {
     const auto foreign = [&own_user](const std::wstring& file) {
         return GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES && !place_is_ours(file, own_user);
     };
-    if (foreign(s.path) || foreign(s.rotated_path)) {
+    if (foreign(s.path) || foreign(s.rotated_path) || foreign(lock_file_path(s.folder))) {
         return false;
     }
     apply_protected_dacl(s.folder, kLogFolderSddl);
@@ -161,7 +124,7 @@ std::optional<std::uint64_t> writable_size(HANDLE file) {
 // then one append, so lines of several processes never mix. A file that
 // cannot be rotated is not written past its bound.
 void append(State& s, const std::string& line) {
-    const LockHold hold(s.lock);
+    const LogLockHold hold(s.lock, kLockWaitMs);
     if (!hold.usable()) {
         return;
     }
@@ -176,7 +139,7 @@ void append(State& s, const std::string& line) {
     }
     if (needs_rotation(*size, line.size())) {
         CloseHandle(file);
-        if (!MoveFileExW(s.path.c_str(), s.rotated_path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        if (!rotate_log(s.path, s.rotated_path)) {
             return;
         }
         file = open_for_append(s);
@@ -249,7 +212,7 @@ void begin(std::wstring_view command_line, std::wstring_view version, std::int64
         const std::wstring argument = argument_text(std::wstring(command_line));
         s.mode = is_update_mode(argument) ? Mode::Update : Mode::Installation;
         s.process_id = GetCurrentProcessId();
-        s.lock = make_lock();
+        s.lock.open(s.folder);
         s.repeats = RepeatFilter(repeat_period_ms);
         s.on = true;
         write_masked(s, s.secrets.apply(start_text(version, static_cast<int>(sizeof(void*) * 8), s.mode,

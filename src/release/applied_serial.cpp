@@ -4,10 +4,12 @@
 
 #include <string>
 
+#include "oplog/operator_log.h"
 #include "services/file_helpers.h"
 #include "services/locations.h"
+#include "services/secured_files.h"
+#include "services/security_descriptors.h"
 #include "services/system_error_text.h"
-#include "services/text_file.h"
 
 using namespace locations;
 
@@ -32,19 +34,60 @@ AppliedSerial unreadable(std::wstring problem) {
     return AppliedSerial{AppliedSerial::State::Unreadable, 0, std::move(problem)};
 }
 
+// Longer than any serial the file of earlier builds held.
+constexpr DWORD kLegacyFileMaxBytes = 64;
+
+struct OpenFile {
+    HANDLE handle;
+    explicit OpenFile(HANDLE opened) : handle(opened) {}
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+    ~OpenFile() {
+        if (handle != INVALID_HANDLE_VALUE) {
+            CloseHandle(handle);
+        }
+    }
+};
+
+// Anyone may write in c:\xampp: the old file proves nothing unless no
+// ordinary user could have written it (owner and DACL, by
+// others_may_write_reason). Its security and its content are read through
+// one handle, so the file cannot be swapped in between, and never through a
+// link. Why it is ignored goes to the operator's log.
 AppliedSerial from_legacy_file() {
     if (!file_present(kAppliedSerialFile)) {
         return AppliedSerial{};
     }
-    try {
-        TextFile file;
-        file.open_for_reading(kAppliedSerialFile);
-        const std::wstring text = file.read_all();
-        return applied_serial_from_legacy_file(std::string(text.begin(), text.end()));
-    } catch (const OperationError&) {
-        // Anyone could hold or spoil that file: it proves nothing either way.
+    const auto ignored = [](const std::wstring& why) {
+        operator_log::write_outcome(kAppliedSerialFile + L" ignorado: " + why);
         return AppliedSerial{};
+    };
+    const OpenFile file(CreateFileW(kAppliedSerialFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (file.handle == INVALID_HANDLE_VALUE) {
+        return ignored(system_error_description(GetLastError()));
     }
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(file.handle, &information)) {
+        return ignored(system_error_description(GetLastError()));
+    }
+    if ((information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || information.nNumberOfLinks > 1) {
+        return ignored(L"é uma ligação para outro arquivo");
+    }
+    const std::optional<std::wstring> security = owner_and_dacl_text(file.handle);
+    if (!security) {
+        return ignored(L"sua segurança não pôde ser lida");
+    }
+    if (const std::optional<std::wstring> why = others_may_write_reason(*security, own_user_sid_text())) {
+        return ignored(*why);
+    }
+    std::string text(kLegacyFileMaxBytes + 1, '\0');
+    DWORD read = 0;
+    if (!ReadFile(file.handle, text.data(), kLegacyFileMaxBytes + 1, &read, nullptr)) {
+        return ignored(system_error_description(GetLastError()));
+    }
+    text.resize(read);
+    return applied_serial_from_legacy_file(text);
 }
 
 // The registry's record alone; no record is State::None.

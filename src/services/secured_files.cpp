@@ -100,6 +100,23 @@ std::optional<std::wstring> owner_sid_text(const std::wstring& path) {
     return text;
 }
 
+std::optional<std::wstring> owner_and_dacl_text(HANDLE file) {
+    const SECURITY_INFORMATION wanted = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(file, SE_FILE_OBJECT, wanted, nullptr, nullptr, nullptr, nullptr, &descriptor) !=
+        ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    LPWSTR text = nullptr;
+    std::optional<std::wstring> result;
+    if (ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, wanted, &text, nullptr)) {
+        result = text;
+        LocalFree(text);
+    }
+    LocalFree(descriptor);
+    return result;
+}
+
 std::wstring own_user_sid_text() {
     HANDLE token = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {

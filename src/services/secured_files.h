@@ -26,6 +26,10 @@ bool is_reparse_point(const std::wstring& path);
 // when it cannot be read.
 std::optional<std::wstring> owner_sid_text(const std::wstring& path);
 
+// The owner and DACL of an open file as SDDL text ("O:BAD:P(A;;FA;;;SY)...");
+// the handle needs READ_CONTROL. Nothing when they cannot be read.
+std::optional<std::wstring> owner_and_dacl_text(HANDLE file);
+
 // The user of this process as a SID text; empty when it cannot be read.
 std::wstring own_user_sid_text();
 

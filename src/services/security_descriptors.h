@@ -8,6 +8,8 @@
 // down to the files and folders made inside.
 #pragma once
 
+#include <optional>
+#include <string>
 #include <string_view>
 
 // The folder fetched files land in and fetched programs run from: every
@@ -32,9 +34,12 @@ inline constexpr wchar_t kPlacedProgramSddl[] = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;
 // edited file's own list.
 inline constexpr wchar_t kStagedEditSddl[] = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;BU)";
 
-// C:\ProgramData\Zunaveri, the operator's log folder: users may read the
-// log, only SYSTEM and Administrators write it; the log files take the list.
-inline constexpr wchar_t kLogFolderSddl[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FR;;;BU)";
+// C:\ProgramData\Zunaveri, the operator's log folder: only SYSTEM and
+// Administrators open it or anything in it; the log files and the log's lock
+// file take the list. Users get nothing, not even reading: whoever may open
+// a file may hold it open letting no one write, rename or empty it, and the
+// log would stop for as long as they like.
+inline constexpr wchar_t kLogFolderSddl[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 
 // Whether a folder or file whose owner is `owner_sid` (a SID text such as
 // "S-1-5-32-544") may be written into: SYSTEM, Administrators, or this
@@ -43,3 +48,18 @@ inline constexpr wchar_t kLogFolderSddl[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA
 // Administrators on Windows, to its user under Wine). SID texts compare
 // without regard to letter case.
 bool owner_is_trusted(std::wstring_view owner_sid, std::wstring_view own_user_sid);
+
+// Why a file whose security is `sddl` (its owner and DACL as
+// ConvertSecurityDescriptorToStringSecurityDescriptorW writes them,
+// "O:BAD:P(A;;FA;;;SY)...") may hold what someone other than SYSTEM,
+// Administrators or `own_user_sid` wrote: an owner that owner_is_trusted()
+// refuses, no DACL or a NULL one (everyone may write), or an allow entry
+// that applies to the file itself and grants anyone else a right to change
+// it (write data, append, write attributes or extended attributes, delete,
+// WRITE_DAC, WRITE_OWNER, generic write or all). A deny entry for Everyone
+// takes its rights from the allow entries after it; other deny entries are
+// not counted on, as who they cover is not known here. Rights the rule
+// cannot read count as a right to change. Nothing when no one else could
+// have written the file; otherwise the reason, in Portuguese, for the
+// operator's log.
+std::optional<std::wstring> others_may_write_reason(std::wstring_view sddl, std::wstring_view own_user_sid);

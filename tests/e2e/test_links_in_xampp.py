@@ -13,7 +13,7 @@ import pytest
 from rig.operator_log_file import texts as log_texts
 from rig.release_server import release_server, standin_runs  # noqa: F401 (fixture)
 from rig.services_driver import ServicesDriver
-from rig.update_mode import CUSTOMER_LOGO, ENV_FILE, IMPORT_SCRIPT, LOGO, SAVED_LOGO, ClockWatch, InstalledPC
+from rig.update_mode import CUSTOMER_LOGO, ENV_FILE, HOME, IMPORT_SCRIPT, LOGO, SAVED_LOGO, ClockWatch, InstalledPC
 from rig.zunaveri_tool import EXE_NAME
 
 BRAND = "C:\\xampp\\htdocs\\assets\\img\\brand"
@@ -31,14 +31,14 @@ HARD_LINK_REFUSED = "tem mais de um vínculo (hard link)"
 
 @pytest.fixture(params=["keyless", "keyed"])
 def updating(request):
-    """(session, server, tool) of the build under test."""
+    """(session, server, tool, keyed) of the build under test."""
     if request.param == "keyless":
         session, server, build = (request.getfixturevalue(name) for name in ("wine", "release_server",
                                                                              "windows_build"))
     else:
         build = request.getfixturevalue("signed_build")
         session, server = request.getfixturevalue("signed_wine"), request.getfixturevalue("signed_server")
-    return session, server, build / "fast-ticks" / EXE_NAME
+    return session, server, build / "fast-ticks" / EXE_NAME, request.param == "keyed"
 
 
 def run_update(session, server, pc: InstalledPC) -> None:
@@ -66,12 +66,12 @@ def holders_of(drive_c, content: bytes, outside) -> list[str]:
 
 
 def test_logo_folder_replaced_by_a_link_is_neither_read_nor_written(updating):
-    session, server, tool = updating
-    pc = InstalledPC(session, tool)
+    session, server, tool, keyed = updating
+    pc = InstalledPC(session, tool, home=keyed)
     outside = pc.path(ELSEWHERE)
     pc.put(ELSEWHERE + "\\logo.png", SECRET)
     pc.put(ELSEWHERE + "\\segredo.txt", BESIDE)
-    pc.put(SAVED_LOGO, CUSTOMER_BACKUP)
+    pc.put(HOME + "\\logo.png" if keyed else SAVED_LOGO, CUSTOMER_BACKUP)
     for old in pc.path(BRAND).iterdir():
         old.unlink()
     pc.path(BRAND).rmdir()

@@ -1,8 +1,10 @@
 """The operator's log under Wine: what an installation and update mode leave
 in C:\\ProgramData\\Zunaveri\\instalador.log, its bound on a day of update
 mode with no update, the trace of a failing update step, a read-only log
-that changes nothing, two processes writing at once across a rotation, and
-no password anywhere in it.
+that changes nothing, two processes writing at once across a rotation, what
+another program may hold (the named mutex of earlier versions, the log file
+open without delete sharing) silencing nothing, and no password anywhere in
+it.
 
 A simulated day: the fast-ticks build repeats an unchanged outcome at most
 every FAST_REPEAT_SECONDS (an hour in the product) and the probe posts the
@@ -18,10 +20,12 @@ import time
 import pytest
 
 from rig.installation_run import APPLICATION_LINES, InstallationRun, prepare
-from rig.operator_log_file import (REPEAT, SIZE_LIMIT, assert_no_secret, entries, keep_sample, log_path,
+from rig.operator_log_file import (LOG, REPEAT, SIZE_LIMIT, assert_no_secret, entries, keep_sample, log_path,
                                texts)
 from rig.release_server import ReleaseServer, release_server, standin_runs  # noqa: F401 (fixture)
+from rig.services_driver import ServicesDriver
 from rig.update_mode import CUSTOMER_PHOTO, IMPORT_SCRIPT, LOGO, MARK, PHOTO, SAVED_LOGO, ClockWatch, InstalledPC
+from rig.wine_rig import wait_until
 from rig.zunaveri_tool import (COMMAND1_ALTERAR, DOWNLOAD_XAMPP, EXE_NAME, SENHA_FTP, BuildSettings)
 
 FAST_REPEAT_SECONDS = 4.0  # the fast-ticks build's repeat period (src/CMakeLists.txt)
@@ -174,3 +178,29 @@ def test_two_processes_write_whole_lines_across_a_rotation(wine):
     pids = [entry.pid for entry in rotated + current]
     assert sum(a != b for a, b in zip(pids, pids[1:])) > 10, "the two processes did write at the same time"
     assert all(found == list(range(count)) for found in numbers.values()), "no line lost, none out of order"
+
+
+def test_what_another_program_holds_silences_no_line(wine):
+    # Earlier versions dropped every line while anyone owned this mutex, and
+    # stopped at the bound while a viewer held the log without delete
+    # sharing (their rotation renamed it). Under Wine the holder may open the
+    # log at all; on Windows only administrators can (the folder's security).
+    driver = ServicesDriver(wine, with_client=False)
+    driver.call("log", "1", "10")
+    record = wine.unix_path("C:\\e2e\\holder.txt")
+    holder = driver.start("--hold-mutex", "Global\\ZunaveriInstaladorLog", "--hold-shared", LOG,
+                          "sleep", "300", wine.windows_path(record))
+    try:
+        wait_until(lambda: record.exists() or holder.poll() is not None, 30, what="the holder to hold")
+        assert record.exists(), holder.stdout.read()
+        count, width = 1200, 1000  # about 1.2 MiB: one rotation
+        driver.call("log", str(count), str(width), timeout=300)
+        assert holder.poll() is None, "held all along"
+    finally:
+        holder.kill()
+        holder.wait(timeout=30)
+
+    lines = [entry.text for entry in entries(wine, rotated=True) + entries(wine)]
+    numbered = [match[1] for match in (re.fullmatch(rf"linha (\d+) x{{{width}}}", line) for line in lines) if match]
+    assert numbered == [str(number) for number in range(count)], "every line, in order, across the rotation"
+    assert all(log_path(wine, rotated).stat().st_size <= SIZE_LIMIT for rotated in (False, True))

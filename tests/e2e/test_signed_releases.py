@@ -8,6 +8,7 @@ publisher's checker is run on the same releases."""
 
 from __future__ import annotations
 
+import os
 import shutil
 
 import pytest
@@ -104,10 +105,11 @@ class TestInstallation:
 
 class TestUpdate:
     @staticmethod
-    def start(session, build, server, recorded_serial=None) -> tuple[InstalledPC, ClockWatch, dict]:
+    def start(session, build, server, recorded_serial=None, legacy_mode=0o644) -> tuple[InstalledPC, ClockWatch, dict]:
         pc = InstalledPC(session, build / "fast-ticks" / EXE_NAME, home=True)
         if isinstance(recorded_serial, bytes):
             pc.put(LEGACY_SERIAL_FILE, recorded_serial)
+            os.chmod(pc.path(LEGACY_SERIAL_FILE), legacy_mode)
         elif recorded_serial is not None:
             record_serial(session, recorded_serial)
         pc.make_update_due()
@@ -141,10 +143,14 @@ class TestUpdate:
                 "the operator's log says why the update was refused"
         assert clock.tool.alive()
 
-    @pytest.mark.parametrize("recorded", [1, b"1"], ids=["recorded", "in the old file"])
+    # Wine shows the old file as the tool's own user's, with what Unix "other"
+    # may do as Everyone's: mode 666 lets everyone change it, and a huge
+    # serial there is ignored.
+    @pytest.mark.parametrize("recorded, legacy_mode", [(1, None), (b"1", 0o644), (b"999999999999999999", 0o666)],
+                             ids=["recorded", "in the old file", "in an old file anyone may change"])
     def test_update_with_the_serial_already_applied_goes_ahead(self, signed_wine, signed_server, signed_build,
-                                                               recorded):
-        pc, clock, _ = self.start(signed_wine, signed_build, signed_server, recorded_serial=recorded)
+                                                               recorded, legacy_mode):
+        pc, clock, _ = self.start(signed_wine, signed_build, signed_server, recorded, legacy_mode)
         clock.until(lambda caption: f"end {IMPORT_SCRIPT}" in standin_runs(signed_wine) and clock.falls(), 60,
                     "the update and the clock's reset")
         assert standin_runs(signed_wine) == ONE_UPDATE
@@ -154,6 +160,9 @@ class TestUpdate:
         assert pc.read(LOGO) == CUSTOMER_LOGO and b"app.baseURL" in pc.read(ENV_FILE)
         assert applied_serial(signed_wine) == 1 and not pc.exists(LEGACY_SERIAL_FILE) and pc.exists(ADDRESS_FILE)
         assert not own_copies(signed_wine, MANIFEST), "the sweep removes the manifest too"
+        ignored = [text for text in log_texts(signed_wine) if " ignorado: " in text]
+        assert ignored == (["c:\\xampp\\serie_zunaveri ignorado: a lista de acesso deixa Todos alterá-lo"]
+                           if legacy_mode == 0o666 else [])
 
 
 class TestPublisherCheck:

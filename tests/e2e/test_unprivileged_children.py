@@ -51,7 +51,7 @@ def test_installation_runs_what_users_may_replace_without_administrators(open_se
 
 
 def test_keyed_update_imports_without_administrators(signed_wine, signed_server, signed_build):
-    pc = InstalledPC(signed_wine, signed_build / "fast-ticks" / EXE_NAME)
+    pc = InstalledPC(signed_wine, signed_build / "fast-ticks" / EXE_NAME, home=True)
     pc.put("C:\\xampp\\mysql\\bin\\mysql.exe", (signed_build / "tests" / "e2e" / "standins" / "standin.exe").read_bytes())
     pc.make_update_due()
     signed_server.connect(signed_wine)

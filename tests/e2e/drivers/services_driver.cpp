@@ -4,11 +4,12 @@
 // thrown). It also plays the small child programs the process runner is
 // tested with, so every helper is one PE file.
 //
-//   services_driver [--hold PATH | --hold-shared PATH] COMMAND ARGS...
+//   services_driver [--hold PATH | --hold-shared PATH | --hold-mutex NAME]... COMMAND ARGS...
 //
 // --hold PATH keeps PATH open (others may only read it) for the whole call,
 // as a program that has the file in use would. --hold-shared PATH keeps it
 // open letting others read and write it, but not delete or replace it.
+// --hold-mutex NAME creates the named mutex, or opens it, and owns it.
 //
 // Calls into the services:
 //   fetch USER PASSWORD DOMAIN ARQUIVO [USER PASSWORD DOMAIN ARQUIVO]...
@@ -370,7 +371,9 @@ std::wstring security_text(const std::wstring& path) {
 // ------------------------------------------------------------------ commands
 
 int usage() {
-    print_line(Json().text("failure", L"usage: services_driver [--hold[-shared] PATH] COMMAND ARGS...").str());
+    print_line(
+        Json().text("failure", L"usage: services_driver [--hold[-shared] PATH | --hold-mutex NAME]... COMMAND ARGS...")
+            .str());
     return 2;
 }
 
@@ -462,23 +465,29 @@ int run_command(const std::vector<std::wstring>& args) {
 
 int wmain(int argc, wchar_t** argv) {
     std::vector<std::wstring> args(argv + 1, argv + argc);
-    HANDLE held = INVALID_HANDLE_VALUE;
-    if (args.size() >= 2 && (args[0] == L"--hold" || args[0] == L"--hold-shared")) {
-        const DWORD sharing = args[0] == L"--hold" ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE;
-        held = CreateFileW(args[1].c_str(), GENERIC_READ, sharing, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
-        if (held == INVALID_HANDLE_VALUE) {
+    std::vector<HANDLE> held;
+    while (args.size() >= 2 && (args[0] == L"--hold" || args[0] == L"--hold-shared" || args[0] == L"--hold-mutex")) {
+        HANDLE handle = nullptr;
+        if (args[0] == L"--hold-mutex") {
+            handle = CreateMutexW(nullptr, TRUE, args[1].c_str());
+        } else {
+            const DWORD sharing = args[0] == L"--hold" ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE;
+            handle = CreateFileW(args[1].c_str(), GENERIC_READ, sharing, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+        }
+        if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
             print_line(Json().text("failure", L"cannot hold " + args[1]).integer("code", GetLastError()).str());
             return 2;
         }
+        held.push_back(handle);
         args.erase(args.begin(), args.begin() + 2);
     }
     if (args.empty()) {
         return usage();
     }
     const int code = run_command(args);
-    if (held != INVALID_HANDLE_VALUE) {
-        CloseHandle(held);
+    for (HANDLE handle : held) {
+        CloseHandle(handle);
     }
     return code;
 }
