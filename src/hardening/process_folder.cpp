@@ -27,7 +27,7 @@ std::wstring process_folder() {
 }
 
 std::wstring empty_wget_startup_file() {
-    const std::wstring path = process_folder() + L"\\" + kWgetStartupFileName;
+    std::wstring path = process_folder() + L"\\" + kWgetStartupFileName;
     if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
         // Takes the folder's list: only SYSTEM and Administrators may write it.
         CloseHandle(create_new_file_secured(path, nullptr));

@@ -55,7 +55,7 @@ void ensure_updater_home() {
 void check_updater_home() { check(home_folder()); }
 
 std::wstring placement_of(const std::wstring& xampp_path) {
-    const std::wstring placed = home_counterpart(xampp_path);
+    std::wstring placed = home_counterpart(xampp_path);
     if (!signed_releases_enabled() || placed == xampp_path) {
         return xampp_path;
     }
