@@ -1,11 +1,15 @@
 // The application installation: package, .env line, address file, the
-// updater and wget.exe placed in the XAMPP folder, database import, sweep,
+// updater and wget.exe placed in the XAMPP folder (a keyed build: in the
+// updater's home, registered with Windows), database import, sweep,
 // the end of the busy state and the completion message.
 #include <memory>
 
 #include "install/base_url.h"
 #include "install/common_steps.h"
 #include "oplog/operator_log.h"
+#include "registration/scheduled_start.h"
+#include "registration/uninstall_entry.h"
+#include "release/release_check.h"
 #include "services/file_helpers.h"
 #include "services/locations.h"
 #include "services/program_title.h"
@@ -35,6 +39,18 @@ void Form1::instalar_aplicacao() {
         copy_step(kUpdaterSource, [] { return placement_of(kUpdaterTarget); }),
         fetch_step(*this, kWgetName),
         copy_step(kWgetSource, [] { return placement_of(kWgetTarget); }),
+        // A keyed build registers the home's updater with Windows: its start
+        // at this account's logon, and its entry among the installed programs.
+        action_step([] {
+            if (signed_releases_enabled()) {
+                register_updater_task();
+            }
+        }),
+        action_step([] {
+            if (signed_releases_enabled()) {
+                write_uninstall_entry();
+            }
+        }),
         log_step(*this, L"5. Baixando estrutura do Banco de Dados..."),
         fetch_step(*this, kDatabaseStructureName),
         fetch_step(*this, kImportScriptName),

@@ -50,6 +50,16 @@ inline const std::wstring kHomeWget = kUpdaterHome + L"wget.exe";
 inline const std::wstring kHomeSavedLogo = kUpdaterHome + L"logo.png";
 inline const std::wstring kHomeSavedMainPhoto = kUpdaterHome + L"foto-principal-empresa.jpg";
 
+// Keyed builds: the updater's registration with Windows. The scheduled task
+// that starts the home's updater at logon (the name the manual steps of
+// earlier builds gave it, so a task made by hand is replaced), and the
+// entry among the installed programs, under HKEY_LOCAL_MACHINE in the
+// 64-bit view for both builds.
+inline const std::wstring kUpdaterTaskName = L"ZunaveriAtualizacao";
+inline const std::wstring kUninstallKey =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZunaveriAtualizador";
+inline const std::wstring kUninstallDisplayName = L"Zunaveri Digital - atualizador";
+
 // ---- Remote file set -----------------------------------------------------
 
 inline const std::wstring kXamppInstallerName = L"xampp-win32-7.3.2-0-VC15-installer.exe";

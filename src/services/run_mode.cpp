@@ -19,3 +19,10 @@ std::wstring argument_text(const std::wstring& command_line) {
 }
 
 bool is_update_mode(const std::wstring& argument_text) { return argument_text == L"/atualizar"; }
+
+RemovalRequest removal_request(const std::wstring& argument_text) {
+    if (argument_text == L"/remover") {
+        return RemovalRequest::asked;
+    }
+    return argument_text == L"/remover /silencioso" ? RemovalRequest::silent : RemovalRequest::none;
+}

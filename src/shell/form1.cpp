@@ -6,6 +6,8 @@
 #include "services/fetched_copies.h"
 #include "services/local_address.h"
 #include "services/run_mode.h"
+#include "registration/removal.h"
+#include "registration/updater_registration.h"
 #include "shell/dpi.h"
 #include "shell/event_guard.h"
 #include "shell/form3.h"
@@ -87,6 +89,11 @@ void Form1::load(const std::wstring& argument) {
         // Fetched copies land in the process's own folder, never in the
         // shared temporary folder where anyone may leave files first.
         keep_fetched_copies_in([] { return process_folder(); });
+        if (const RemovalRequest removal = removal_request(argument); removal != RemovalRequest::none) {
+            ShowWindow(window_, SW_HIDE);
+            PostQuitMessage(remove_updater(removal == RemovalRequest::asked));
+            return;
+        }
         if (is_update_mode(argument) && !runs_from_updater_home()) {
             ShowWindow(window_, SW_HIDE);
             hand_over_to_updater_home();
@@ -103,6 +110,8 @@ void Form1::load(const std::wstring& argument) {
         return;
     }
     ShowWindow(window_, SW_HIDE);
+    // An updater placed before the registration existed gets it now.
+    register_on_first_run();
     enable_timer1();
     run_update_check();
 }

@@ -4,6 +4,7 @@
 // after the fetched one.
 #include "oplog/operator_log.h"
 #include "oplog/operator_log_texts.h"
+#include "registration/updater_registration.h"
 #include "services/fetched_copies.h"
 #include "services/file_helpers.h"
 #include "services/locations.h"
@@ -30,6 +31,7 @@ void Form1::verificar_atualizacao() {
     }
     const std::size_t failed_steps = aplicar_atualizacao();
     atualizar_proprios_programas();
+    refresh_uninstall_entry();  // the new serial as the version
     set_cronometro_caption(kClockStart);
     operator_log::write_outcome(operator_log::update_applied_text(failed_steps));
 }
