@@ -69,7 +69,9 @@ class TestRunModes:
         " /atualizar x",
         ' "/atualizar"',
         " /atualizar ",
-    ], ids=["no argument", "capitals", "capital A", "further word", "quoted", "trailing blank"])
+        " /remover /silencioso",
+    ], ids=["no argument", "capitals", "capital A", "further word", "quoted", "trailing blank",
+            "removal in a keyless build"])
     def test_any_other_argument_text_is_installer_mode(self, wine, tail):
         assert_installer_mode(launch_tool(wine, tail))
 

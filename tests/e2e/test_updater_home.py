@@ -13,7 +13,8 @@ import time
 from rig.operator_log_file import entries as log_entries
 from rig.release_server import standin_runs
 from rig.services_driver import aces, shown_security
-from rig.update_mode import HOME, HOME_TOOL, HOME_WGET, IMPORT_SCRIPT, TOOL, InstalledPC
+from rig.update_mode import (HOME, HOME_TOOL, HOME_WGET, IMPORT_SCRIPT, TASK_NAME, TOOL, InstalledPC, task_names,
+                             uninstall_entry)
 from rig.wine_rig import wait_until
 from rig.zunaveri_tool import EXE_NAME
 
@@ -31,6 +32,8 @@ def test_an_updater_started_from_the_web_stack_folder_moves_home(signed_wine, si
         return [entry for entry in log_entries(signed_wine)
                 if entry.pid != forwarder.pid and entry.text.startswith("verificação:")]
     wait_until(home_check, 120, what="a check by the home's updater")
+    assert task_names(signed_wine) == [TASK_NAME] and uninstall_entry(signed_wine), \
+        "the first run at home registered the task and the entry"
     texts = [entry.text for entry in log_entries(signed_wine) if entry.pid == forwarder.pid]
     assert f"atualizador levado para {HOME_TOOL} (cópia de {TOOL})" in texts, texts
     assert any(text.startswith(f"wget.exe levado para {HOME_WGET}") for text in texts), texts

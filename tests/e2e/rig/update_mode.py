@@ -238,3 +238,27 @@ class ClockWatch:
     def mark(self) -> int:
         """An index into the readings, for falls(since=...)."""
         return len(self.readings)
+
+
+# A keyed build's registration with Windows: Wine's Task Scheduler keeps a
+# registered task as this file (without its triggers or actions), and the
+# entry among the installed programs lives in the 64-bit registry view.
+TASK_NAME = "ZunaveriAtualizacao"
+TASK_FILE = "C:\\windows\\system32\\tasks\\" + TASK_NAME
+UNINSTALL_KEY = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZunaveriAtualizador"
+
+
+def task_names(session: WineSession) -> list[str]:
+    folder = session.unix_path("C:\\windows\\system32\\tasks")
+    return sorted(path.name for path in folder.iterdir()) if folder.is_dir() else []
+
+
+def uninstall_entry(session: WineSession) -> Optional[dict[str, str]]:
+    """The entry's values as `reg query /reg:64` prints them (name: data), or None without the key."""
+    query = session.wine("C:\\windows\\system32\\reg.exe", "query", UNINSTALL_KEY, "/reg:64",
+                         stdout=subprocess.PIPE)
+    output = query.communicate(timeout=60)[0].decode("utf-8", errors="replace")
+    if query.returncode != 0:
+        return None
+    values = re.findall(r"^\s+(\S+)\s+REG_\w+\s+(.*?)\s*$", output, re.M)
+    return dict(values)
