@@ -132,6 +132,17 @@ std::vector<HeldFile> ReleaseCheck::verify(const std::vector<std::wstring>& remo
     return held;
 }
 
+std::optional<std::uint64_t> ReleaseCheck::signed_size(const std::wstring& remote_name) const {
+    if (!verdict_.manifest || serial_refusal_) {
+        return std::nullopt;
+    }
+    const auto listed = verdict_.manifest->sizes.find(ascii_name(remote_name));
+    if (listed == verdict_.manifest->sizes.end()) {
+        return std::nullopt;
+    }
+    return listed->second;
+}
+
 HeldFile ReleaseCheck::verify_one(const std::wstring& remote_name, const Fetch& fetch) const {
     if (!verdict_.manifest) {
         refuse_release_file(ReleaseFault::ManifestRejected, remote_name, verdict_.problem);

@@ -55,6 +55,9 @@ public:
     std::vector<HeldFile> verify(const std::vector<std::wstring>& remote_names, const Fetch& fetch) const;
 
     const std::optional<ReleaseManifest>& manifest() const { return verdict_.manifest; }
+    // The length the publisher signed for `remote_name`, when a verified
+    // manifest lists one (what bounds its fetch).
+    std::optional<std::uint64_t> signed_size(const std::wstring& remote_name) const;
     // Why the manifest was rejected.
     const std::wstring& problem() const { return verdict_.problem; }
 

@@ -21,6 +21,7 @@ inline constexpr std::size_t kMaxManifestBytes = std::size_t{64} * 1024;
 struct ReleaseManifest {
     std::uint64_t serial = 0;
     std::map<std::string, Sha256Digest> files;  // remote name -> SHA-256
+    std::map<std::string, std::uint64_t> sizes;  // remote name -> length in bytes, where signed
 };
 
 enum class ManifestFault {
