@@ -9,7 +9,7 @@
 
 // A file without a signed length (the manifest pairs, the update marker)
 // is small: its cap, and the time it may take.
-constexpr std::uint64_t kCapWithoutSignedLength = 64 * 1024;
+constexpr std::uint64_t kCapWithoutSignedLength = std::uint64_t{64} * 1024;
 constexpr double kSecondsWithoutSignedLength = 120;
 // No byte for this long: the server stalls.
 constexpr double kIdleSeconds = 60;

@@ -1,5 +1,7 @@
 #include "oplog/operator_log_texts.h"
 
+#include <cmath>
+
 namespace operator_log {
 
 namespace {
@@ -69,7 +71,7 @@ std::wstring wget_exit_meaning(std::uint32_t code) {
 namespace {
 // One decimal, with a comma.
 std::wstring one_decimal(double value) {
-    const auto tenths = static_cast<std::uint64_t>(value * 10 + 0.5);
+    const auto tenths = static_cast<std::uint64_t>(std::llround(value * 10));
     return std::to_wstring(tenths / 10) + L"," + std::to_wstring(tenths % 10);
 }
 }  // namespace
