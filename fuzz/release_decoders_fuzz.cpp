@@ -1,7 +1,7 @@
-// The decoders of signed releases on any bytes: the manifest, the DER
-// signature and the key text never crash, and every signature the DER
-// decoder accepts is exactly what a plain DER encoder writes for its r and
-// s (so no two byte strings decode to the same signature).
+// The decoders of signed releases on any bytes: the manifest, the size
+// list, the DER signature and the key text never crash, and every signature
+// the DER decoder accepts is exactly what a plain DER encoder writes for its
+// r and s (so no two byte strings decode to the same signature).
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -12,6 +12,7 @@
 #include "release/der_signature.h"
 #include "release/release_manifest.h"
 #include "release/release_rules.h"
+#include "release/size_manifest.h"
 
 namespace {
 
@@ -61,6 +62,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(size <= kMaxManifestBytes && text.rfind("serie ", 0) == 0);
         FUZZ_CHECK(manifest.manifest->files.size() <= known.size());
     }
+    const ManifestParse sizes = parse_size_manifest(text, known);
+    FUZZ_CHECK(sizes.manifest.has_value() == (sizes.fault == ManifestFault::None));
+    FUZZ_CHECK(!sizes.manifest || sizes.manifest->sizes.size() == sizes.manifest->files.size());
 
     const std::optional<P256Signature> signature = decode_der_signature(data, size);
     if (signature) {

@@ -249,14 +249,17 @@ void fetch_reused(std::wstring_view arquivo) noexcept {
     });
 }
 
-void fetch_ran(std::wstring_view arquivo, std::wstring_view command_line,
-               std::optional<std::uint32_t> exit_code) noexcept {
+void fetch_ran(std::wstring_view arquivo, std::wstring_view command_line, std::optional<std::uint32_t> exit_code,
+               std::uint64_t bytes, double seconds) noexcept {
     guarded([&](State& s) {
         const bool failed = !exit_code || *exit_code != 0;
+        const FetchFigures figures{bytes, seconds};
         s.last_fetch_name = arquivo;
         s.last_fetch = failed ? FetchOutcome::Failed : FetchOutcome::Fetched;
         if (failed) {
-            write_outcome_masked(s, s.secrets.apply(fetch_failure_text(arquivo, exit_code, command_line)));
+            write_outcome_masked(s, s.secrets.apply(fetch_failure_text(arquivo, exit_code, command_line, figures)));
+        } else {
+            write_masked(s, fetch_done_text(arquivo, figures));
         }
     });
 }

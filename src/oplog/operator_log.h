@@ -36,9 +36,10 @@ void address_discovered(std::wstring_view address) noexcept;
 void list_line(std::wstring_view line) noexcept;
 void message_box(std::wstring_view text) noexcept;
 void fetch_reused(std::wstring_view arquivo) noexcept;
-// After the client ran: its exit code, or nothing when it could not be started.
-void fetch_ran(std::wstring_view arquivo, std::wstring_view command_line,
-               std::optional<std::uint32_t> exit_code) noexcept;
+// After the client ran: its exit code, or nothing when it could not be
+// started (or was stopped), and what it brought in how long.
+void fetch_ran(std::wstring_view arquivo, std::wstring_view command_line, std::optional<std::uint32_t> exit_code,
+               std::uint64_t bytes, double seconds) noexcept;
 void check(std::int64_t fetched, std::int64_t installed, std::int64_t minutes, bool due) noexcept;
 void check_failed(const std::exception& error) noexcept;
 void update_step_failed(std::size_t step, std::wstring_view description) noexcept;

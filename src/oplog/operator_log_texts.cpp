@@ -1,5 +1,7 @@
 #include "oplog/operator_log_texts.h"
 
+#include <cmath>
+
 namespace operator_log {
 
 namespace {
@@ -66,14 +68,44 @@ std::wstring wget_exit_meaning(std::uint32_t code) {
     }
 }
 
+namespace {
+// One decimal, with a comma.
+std::wstring one_decimal(double value) {
+    const auto tenths = static_cast<std::uint64_t>(std::llround(value * 10));
+    return std::to_wstring(tenths / 10) + L"," + std::to_wstring(tenths % 10);
+}
+}  // namespace
+
+std::wstring fetch_figures_text(const FetchFigures& figures) {
+    // A run too short for the clock counts as a millisecond.
+    const double seconds = figures.seconds > 0.001 ? figures.seconds : 0.001;
+    const double rate = static_cast<double>(figures.bytes) / seconds;
+    std::wstring rate_text;
+    if (rate >= 1e6) {
+        rate_text = one_decimal(rate / 1e6) + L" MB/s";
+    } else if (rate >= 1e3) {
+        rate_text = one_decimal(rate / 1e3) + L" kB/s";
+    } else {
+        rate_text = std::to_wstring(static_cast<std::uint64_t>(rate)) + L" B/s";
+    }
+    return std::to_wstring(figures.bytes) + L" bytes em " + one_decimal(figures.seconds) + L" s (" + rate_text + L")";
+}
+
+std::wstring fetch_done_text(std::wstring_view arquivo, const FetchFigures& figures) {
+    return L"download de " + std::wstring(arquivo) + L": " + fetch_figures_text(figures);
+}
+
 std::wstring fetch_failure_text(std::wstring_view arquivo, std::optional<std::uint32_t> exit_code,
-                                std::wstring_view command_line) {
+                                std::wstring_view command_line, const FetchFigures& figures) {
     std::wstring out = L"download de " + std::wstring(arquivo) + L" falhou: ";
     if (exit_code) {
         out += L"wget.exe terminou com código " + std::to_wstring(*exit_code) + L" (" + wget_exit_meaning(*exit_code) +
                L")";
     } else {
         out += L"wget.exe não pôde ser iniciado (ausente da pasta do programa?)";
+    }
+    if (figures.bytes > 0) {
+        out += L"; recebidos " + fetch_figures_text(figures);
     }
     return out + L"; comando: " + std::wstring(command_line);
 }

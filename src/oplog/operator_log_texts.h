@@ -21,10 +21,22 @@ std::wstring message_box_text(std::wstring_view text);
 
 // What wget's exit code says, in a few words ("" for 0).
 std::wstring wget_exit_meaning(std::uint32_t code);
+// What one run of the client brought: the copy's length at its end and the
+// time it ran.
+struct FetchFigures {
+    std::uint64_t bytes = 0;
+    double seconds = 0;
+};
+// "628661 bytes em 0,4 s (1,5 MB/s)" (decimal units, a comma for the point).
+std::wstring fetch_figures_text(const FetchFigures& figures);
+// A transfer that ended with code 0, with its figures.
+std::wstring fetch_done_text(std::wstring_view arquivo, const FetchFigures& figures);
 // A transfer that ended with a non-zero code, or (no code) could not be
 // started. The command line is given whole; the writer masks the password.
+// The figures are told only when some bytes came, so that a server that
+// keeps failing the same way gives the same line (the repeat rule).
 std::wstring fetch_failure_text(std::wstring_view arquivo, std::optional<std::uint32_t> exit_code,
-                                std::wstring_view command_line);
+                                std::wstring_view command_line, const FetchFigures& figures = {});
 
 // One update check: both markers' local file times, the minute difference
 // and the decision, and how the server's marker was obtained.

@@ -1,6 +1,7 @@
 #include "release/release_check.h"
 
 #include "release/applied_serial.h"
+#include "release/size_manifest.h"
 #include "release_key.h"
 #include "services/fetched_copies.h"
 #include "services/file_helpers.h"
@@ -43,6 +44,43 @@ ReadOutcome read_small_file(const std::wstring& path, std::size_t limit, std::st
 }
 
 ManifestVerdict rejected(std::wstring problem) { return ManifestVerdict{std::nullopt, std::move(problem)}; }
+
+// Reads a signed text and its signature and checks one against the other
+// under the key: empty when the signature holds, else what is wrong.
+std::wstring read_signed_text(const std::wstring& text_path, const std::wstring& signature_path,
+                              const char* key_text, std::string& text) {
+    const std::optional<P256PublicPoint> key = decode_public_key_text(key_text);
+    if (!key) {
+        return L"chave da versão inválida neste programa";
+    }
+    switch (read_small_file(text_path, kMaxManifestBytes, text)) {
+    case ReadOutcome::Absent:
+        return L"manifesto ausente";
+    case ReadOutcome::TooLarge:
+        return L"manifesto maior que 64 KiB";
+    case ReadOutcome::Read:
+        break;
+    }
+    std::string signature_bytes;
+    if (read_small_file(signature_path, kMaxSignatureBytes, signature_bytes) == ReadOutcome::Absent) {
+        return L"assinatura ausente";
+    }
+    const std::optional<P256Signature> signature = decode_der_signature(
+        reinterpret_cast<const std::uint8_t*>(signature_bytes.data()), signature_bytes.size());
+    if (!signature || !p256_signature_valid(text, *signature, *key)) {
+        return L"assinatura inválida";
+    }
+    return std::wstring();
+}
+
+// The length of a held file, from its handle: what the hold keeps as it is.
+std::optional<std::uint64_t> held_length(const HeldFile& hold) {
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(hold.handle(), &size)) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(size.QuadPart);
+}
 
 std::string ascii_name(const std::wstring& name) { return std::string(name.begin(), name.end()); }
 
@@ -88,6 +126,22 @@ ManifestVerdict verify_manifest_files(const std::wstring& manifest_path, const s
     return ManifestVerdict{std::move(parsed.manifest), std::wstring()};
 }
 
+ManifestVerdict verify_size_manifest_files(const std::wstring& list_path, const std::wstring& signature_path,
+                                           const char* key_text) {
+    std::string text;
+    std::wstring problem = read_signed_text(list_path, signature_path, key_text, text);
+    if (!problem.empty()) {
+        return rejected(std::move(problem));
+    }
+    // Only signed text is parsed.
+    ManifestParse parsed = parse_size_manifest(text, manifest_known_names());
+    if (!parsed.manifest) {
+        return rejected(L"manifesto recusado, linha " + std::to_wstring(parsed.line) + L": " +
+                        manifest_fault_text(parsed.fault));
+    }
+    return ManifestVerdict{std::move(parsed.manifest), std::wstring()};
+}
+
 void refuse_release_file(ReleaseFault fault, const std::wstring& remote_name, const std::wstring& detail) {
     // Every refusal of a fetched file, in either run mode, passes here.
     throw OperationError(kReleaseRefused, release_fault_description(fault, remote_name, detail));
@@ -104,19 +158,22 @@ void ReleaseCheck::load(const Fetch& fetch) {
         verdict_ = rejected(L"cópia anterior na pasta temporária não pôde ser removida: " + error.description());
         return;
     }
-    fetch(kReleaseManifestName);
-    fetch(kReleaseSignatureName);
+    // Only the size list is read, never the manifest without lengths: were
+    // the lengths optional, whoever answers for the FTP server would simply
+    // withhold them to lift the bounds on every fetch.
+    fetch(kSizeManifestName);
+    fetch(kSizeSignatureName);
     // wget saves under a numbered name when the plain one is taken: then the
     // file under the plain name is not the one fetched now.
-    for (const std::wstring* name : {&kReleaseManifestName, &kReleaseSignatureName}) {
+    for (const std::wstring* name : {&kSizeManifestName, &kSizeSignatureName}) {
         if (!numbered_copies(fetched_copy(temporary_copy(kTempFolderLower, *name))).empty()) {
             verdict_ = rejected(L"outra cópia apareceu na pasta temporária durante o download");
             return;
         }
     }
-    verdict_ = verify_manifest_files(fetched_copy(temporary_copy(kTempFolderLower, kReleaseManifestName)),
-                                     fetched_copy(temporary_copy(kTempFolderLower, kReleaseSignatureName)),
-                                     kReleasePublicKey);
+    verdict_ = verify_size_manifest_files(fetched_copy(temporary_copy(kTempFolderLower, kSizeManifestName)),
+                                          fetched_copy(temporary_copy(kTempFolderLower, kSizeSignatureName)),
+                                          kReleasePublicKey);
     serial_refusal_.reset();
     if (verdict_.manifest) {
         serial_refusal_ = serial_refusal(verdict_.manifest->serial, read_applied_serial());
@@ -151,14 +208,16 @@ HeldFile ReleaseCheck::verify_one(const std::wstring& remote_name, const Fetch& 
         refuse_release_file(serial_refusal_->fault, remote_name, serial_refusal_->detail);
     }
     const auto listed = verdict_.manifest->files.find(ascii_name(remote_name));
-    if (listed == verdict_.manifest->files.end()) {
+    const auto length = verdict_.manifest->sizes.find(ascii_name(remote_name));
+    if (listed == verdict_.manifest->files.end() || length == verdict_.manifest->sizes.end()) {
         refuse_release_file(ReleaseFault::NotListed, remote_name);
     }
     const std::wstring copy = fetched_copy(temporary_copy(kTempFolderLower, remote_name));
     for (int attempt = 1;; ++attempt) {
-        if (file_present(copy)) {
+        // A copy of another length is not read through: it may be endless.
+        if (present_file_length(copy) == length->second) {
             HeldFile hold;
-            if (sha256_of_file(copy, hold) == listed->second) {
+            if (sha256_of_file(copy, hold) == listed->second && held_length(hold) == length->second) {
                 return hold;
             }
         }
@@ -182,7 +241,8 @@ HeldFile ReleaseCheck::verify_one(const std::wstring& remote_name, const Fetch& 
 }
 
 void sweep_release_manifest() {
-    for (const std::wstring* name : {&kReleaseManifestName, &kReleaseSignatureName}) {
+    for (const std::wstring* name :
+         {&kReleaseManifestName, &kReleaseSignatureName, &kSizeManifestName, &kSizeSignatureName}) {
         const std::wstring copy = fetched_copy(temporary_copy(kTempFolderLower, *name));
         delete_file_of_any_attributes(copy);
         for (const std::wstring& numbered : numbered_copies(copy)) {

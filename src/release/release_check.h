@@ -1,5 +1,5 @@
 // Signed releases: what one installation run or one due update trusts.
-// At its start the manifest and its signature are fetched afresh and
+// At its start the size list and its signature are fetched afresh and
 // verified against the build's key; every fetched file is then checked
 // against its manifest line right before a step runs, copies or uses it.
 #pragma once
@@ -27,6 +27,11 @@ struct ManifestVerdict {
 ManifestVerdict verify_manifest_files(const std::wstring& manifest_path, const std::wstring& signature_path,
                                       const char* key_text);
 
+// The same for the size list and its signature (release/size_manifest.h):
+// the manifest it gives carries each file's signed length as well.
+ManifestVerdict verify_size_manifest_files(const std::wstring& list_path, const std::wstring& signature_path,
+                                           const char* key_text);
+
 // The one place where a refusal becomes an error: the description the
 // step's error line shows, with the number every refusal carries.
 [[noreturn]] void refuse_release_file(ReleaseFault fault, const std::wstring& remote_name,
@@ -36,20 +41,21 @@ class ReleaseCheck {
 public:
     using Fetch = std::function<void(const std::wstring& remote_name)>;
 
-    // Deletes leftover copies of the manifest and its signature (of any
-    // attributes, and numbered ones), fetches both and verifies them, and
-    // reads the serial this PC has applied. A rejected manifest, or one this
-    // PC may not use (an older serial, an unreadable record), is kept as
-    // such, not thrown: each step that would use a fetched file then fails
-    // on its own. A leftover that cannot be removed, or a numbered copy that
-    // appears beside the fetched one, rejects the manifest.
+    // Deletes leftover copies of both signed pairs (of any attributes, and
+    // numbered ones), fetches the size list and its signature, verifies
+    // them, and reads the serial this PC has applied. A rejected list, or
+    // one this PC may not use (an older serial, an unreadable record), is
+    // kept as such, not thrown: each step that would use a fetched file then
+    // fails on its own. A leftover that cannot be removed, or a numbered
+    // copy that appears beside the fetched one, rejects the list.
     void load(const Fetch& fetch);
 
     // Checks the release against the applied serial and each fetched file
-    // against its manifest line. A copy that is missing or differs (a
-    // hidden, system or read-only one counts as differing) is deleted and
-    // fetched once more; still wrong, it is deleted and the check throws
-    // (refuse_release_file), as it does when such a copy cannot be deleted.
+    // against its line: its digest and its signed length. A copy that is
+    // missing or differs (a hidden, system or read-only one counts as
+    // differing) is deleted and fetched once more; still wrong, it is
+    // deleted and the check throws (refuse_release_file), as it does when
+    // such a copy cannot be deleted.
     // The files come back held, in the order of `remote_names`, so they stay
     // as checked while the step uses them.
     std::vector<HeldFile> verify(const std::vector<std::wstring>& remote_names, const Fetch& fetch) const;
@@ -68,7 +74,7 @@ private:
     std::optional<SerialRefusal> serial_refusal_;
 };
 
-// Deletes the temporary copies of the manifest and its signature, when
-// present, whatever their attributes, and numbered copies of them beside;
-// a failure throws, as the sweep does.
+// Deletes the temporary copies of both signed pairs, when present,
+// whatever their attributes, and numbered copies of them beside; a failure
+// throws, as the sweep does.
 void sweep_release_manifest();

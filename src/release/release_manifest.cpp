@@ -2,55 +2,12 @@
 
 #include <algorithm>
 
+#include "release/manifest_lines.h"
+
 namespace {
 
 constexpr std::string_view kSerialPrefix = "serie ";
-constexpr std::size_t kDigestHexLength = 64;
 constexpr std::string_view kNameSeparator = "  ";
-
-int hex_value(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;  // upper case is not what sha256sum writes
-}
-
-std::optional<Sha256Digest> parse_digest(std::string_view hex) {
-    Sha256Digest digest{};
-    for (std::size_t i = 0; i < digest.size(); ++i) {
-        const int high = hex_value(hex[2 * i]);
-        const int low = hex_value(hex[2 * i + 1]);
-        if (high < 0 || low < 0) {
-            return std::nullopt;
-        }
-        digest[i] = static_cast<std::uint8_t>(high * 16 + low);
-    }
-    return digest;
-}
-
-// The lines of the text without their terminators (LF or CR LF). A final
-// line without a terminator counts; a text that ends in one has no empty
-// line after it.
-std::vector<std::string_view> lines_of(std::string_view text) {
-    std::vector<std::string_view> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find('\n', start);
-        std::string_view line = text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
-        if (end != std::string_view::npos && !line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
-        lines.push_back(line);
-        if (end == std::string_view::npos) {
-            break;
-        }
-        start = end + 1;
-    }
-    return lines;
-}
 
 ManifestParse fault_at(ManifestFault fault, std::size_t line) {
     ManifestParse result;
@@ -127,6 +84,8 @@ std::wstring manifest_fault_text(ManifestFault fault) {
         return L"nome de arquivo desconhecido";
     case ManifestFault::DuplicateName:
         return L"nome de arquivo repetido";
+    case ManifestFault::MalformedLength:
+        return L"tamanho fora do formato";
     }
     return L"falha desconhecida";
 }

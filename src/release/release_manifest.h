@@ -21,7 +21,7 @@ inline constexpr std::size_t kMaxManifestBytes = std::size_t{64} * 1024;
 struct ReleaseManifest {
     std::uint64_t serial = 0;
     std::map<std::string, Sha256Digest> files;  // remote name -> SHA-256
-    std::map<std::string, std::uint64_t> sizes;  // remote name -> length in bytes, where signed
+    std::map<std::string, std::uint64_t> sizes;  // remote name -> length in bytes (the size list)
 };
 
 enum class ManifestFault {
@@ -31,6 +31,7 @@ enum class ManifestFault {
     MalformedLine,
     UnknownName,
     DuplicateName,
+    MalformedLength,  // the size list only: a length that is not a plain decimal number of 64 bits
 };
 
 struct ManifestParse {

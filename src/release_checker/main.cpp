@@ -1,8 +1,11 @@
 // verificar_versao.exe PASTA: checks a release folder as the program checks
-// a release on a customer PC, with the same key and the same verifier. One
-// line per file; the exit code is 0 only when every check passes.
+// a release on a customer PC, with the same key and the same verifiers: the
+// manifest as updaters in the field read it, the size list as this program
+// reads it, and the two listing the same files. One line per file, with its
+// size; the exit code is 0 only when every check passes.
 #include <windows.h>
 
+#include <map>
 #include <set>
 #include <string>
 
@@ -10,6 +13,7 @@
 #include "release_key.h"
 #include "services/file_helpers.h"
 #include "services/locations.h"
+#include "services/system_error_text.h"
 
 namespace {
 
@@ -29,6 +33,14 @@ void say(const std::wstring& line) {
 }
 
 std::wstring wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+std::uint64_t length_of(const HeldFile& hold) {
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(hold.handle(), &size)) {
+        throw last_system_error();
+    }
+    return static_cast<std::uint64_t>(size.QuadPart);
+}
 
 // The files of a folder, sub-folders left out.
 std::set<std::wstring> files_in(const std::wstring& folder) {
@@ -61,22 +73,43 @@ int wmain(int argc, wchar_t** argv) {
     if (!folder.empty() && folder.back() != L'\\' && folder.back() != L'/') {
         folder += L'\\';
     }
-    const ManifestVerdict verdict =
+    // The manifest by the path updaters in the field take, the size list by
+    // the one this program takes: a release must pass both.
+    const ManifestVerdict manifest =
         verify_manifest_files(folder + kReleaseManifestName, folder + kReleaseSignatureName, kReleasePublicKey);
-    if (!verdict.manifest) {
-        say(kReleaseManifestName + L": RECUSADO (" + verdict.problem + L")");
+    const ManifestVerdict sizes =
+        verify_size_manifest_files(folder + kSizeManifestName, folder + kSizeSignatureName, kReleasePublicKey);
+    for (const auto& [name, verdict] : {std::pair{&kReleaseManifestName, &manifest}, {&kSizeManifestName, &sizes}}) {
+        say(*name + (verdict->manifest ? L": ok, assinatura válida, serie " + std::to_wstring(verdict->manifest->serial)
+                                        : L": RECUSADO (" + verdict->problem + L")"));
+    }
+    if (!manifest.manifest || !sizes.manifest) {
         return 1;
     }
-    say(kReleaseManifestName + L": ok, assinatura válida, serie " + std::to_wstring(verdict.manifest->serial));
 
     int problems = 0;
+    if (manifest.manifest->serial != sizes.manifest->serial) {
+        say(L"as duas listas têm séries diferentes");
+        ++problems;
+    }
     std::set<std::wstring> unlisted = files_in(folder);
-    unlisted.erase(kReleaseManifestName);
-    unlisted.erase(kReleaseSignatureName);
-    unlisted.erase(kUpdateMarkerName);
-    for (const auto& [ascii, digest] : verdict.manifest->files) {
+    for (const std::wstring* name : {&kReleaseManifestName, &kReleaseSignatureName, &kSizeManifestName,
+                                     &kSizeSignatureName, &kUpdateMarkerName}) {
+        unlisted.erase(*name);
+    }
+    std::map<std::string, Sha256Digest> listed = manifest.manifest->files;
+    listed.insert(sizes.manifest->files.begin(), sizes.manifest->files.end());
+    for (const auto& [ascii, digest] : listed) {
         const std::wstring name = wide(ascii);
         unlisted.erase(name);
+        const auto in_manifest = manifest.manifest->files.find(ascii);
+        const auto in_sizes = sizes.manifest->files.find(ascii);
+        if (in_manifest == manifest.manifest->files.end() || in_sizes == sizes.manifest->files.end() ||
+            in_manifest->second != in_sizes->second) {
+            say(name + L": LISTADO DE FORMA DIFERENTE nas duas listas");
+            ++problems;
+            continue;
+        }
         if (name == kUpdateMarkerName) {
             say(name + L": não verificado (o marcador de atualização nunca é verificado)");
             continue;
@@ -86,11 +119,18 @@ int wmain(int argc, wchar_t** argv) {
             ++problems;
             continue;
         }
+        const std::uint64_t signed_length = sizes.manifest->sizes.at(ascii);
         try {
             HeldFile hold;
             const bool same = sha256_of_file(folder + name, hold) == digest;
-            say(name + (same ? L": ok" : L": DIFERE do manifesto"));
-            problems += same ? 0 : 1;
+            const std::uint64_t length = length_of(hold);
+            if (length != signed_length) {
+                say(name + L": TAMANHO DIFERE da lista (" + std::to_wstring(length) + L" bytes, assinados " +
+                    std::to_wstring(signed_length) + L")");
+            } else {
+                say(name + (same ? L": ok, " : L": DIFERE do manifesto, ") + std::to_wstring(length) + L" bytes");
+            }
+            problems += same && length == signed_length ? 0 : 1;
         } catch (const OperationError& error) {
             say(name + L": ILEGÍVEL (" + error.description() + L")");
             ++problems;

@@ -82,6 +82,11 @@ inline const std::array<std::wstring, 10> kRemoteFileSet = {
 // remote folder as the files they list.
 inline const std::wstring kReleaseManifestName = L"manifesto_zunaveri.txt";
 inline const std::wstring kReleaseSignatureName = L"manifesto_zunaveri.sig";
+// The second signed pair: the same list with each file's length. Keyed
+// builds read only this pair; the first stays for updaters already in the
+// field, whose parser refuses any line it does not know.
+inline const std::wstring kSizeManifestName = L"manifesto_zunaveri_tamanhos.txt";
+inline const std::wstring kSizeSignatureName = L"manifesto_zunaveri_tamanhos.sig";
 
 // Temporary-folder names that are never fetched.
 inline const std::wstring kUpdateExecutableName = L"zunaveri-digital-atualizacao.exe";

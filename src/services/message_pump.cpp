@@ -22,3 +22,15 @@ int run_message_loop() {
         dispatch_window_message(message);
     }
 }
+
+void dispatch_pending_messages(HeldQuit& quit) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            quit.held = true;
+            quit.exit_code = static_cast<int>(message.wParam);
+            continue;
+        }
+        dispatch_window_message(message);
+    }
+}

@@ -51,33 +51,6 @@ struct ProcessHandles {
     }
 };
 
-// A WM_QUIT taken off the queue while waiting belongs to the program's own
-// loop: it is held and posted again once the wait is over.
-struct HeldQuit {
-    bool held = false;
-    int exit_code = 0;
-    HeldQuit() = default;
-    HeldQuit(const HeldQuit&) = delete;
-    HeldQuit& operator=(const HeldQuit&) = delete;
-    ~HeldQuit() {
-        if (held) {
-            PostQuitMessage(exit_code);
-        }
-    }
-};
-
-void dispatch_pending_messages(HeldQuit& quit) {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-            quit.held = true;
-            quit.exit_code = static_cast<int>(message.wParam);
-            continue;
-        }
-        dispatch_window_message(message);
-    }
-}
-
 // Lets `milliseconds` pass with the program's windows still handling their events.
 void pause_handling_messages(DWORD milliseconds, HeldQuit& quit) {
     const ULONGLONG end = GetTickCount64() + milliseconds;

@@ -2,7 +2,7 @@
 #include "hardening/process_folder.h"
 #include "oplog/operator_log.h"
 #include "release/release_check.h"
-#include "services/fetcher.h"
+#include "fetch_watch/fetcher.h"
 #include "services/file_helpers.h"
 #include "services/temp_sweep.h"
 #include "services/text_file_edit.h"
@@ -23,7 +23,11 @@ void Form1::Download(const std::wstring& arquivo) {
         check_updater_home();
     }
     const FetchPlace place{tool_folder(), empty_wget_startup_file()};
-    fetch_remote_file(user, password, domain, place, arquivo);
+    // A keyed build holds every fetch to bounds: the signed length when the
+    // verified manifest lists one.
+    const FetchLimits limits{signed_releases_enabled(),
+                             signed_releases_enabled() ? release_.signed_size(arquivo) : std::nullopt};
+    fetch_remote_file(user, password, domain, place, arquivo, limits);
 }
 
 void Form1::substituir_texto(const std::wstring& path, const std::wstring& search, const std::wstring& replacement,

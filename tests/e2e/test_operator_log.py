@@ -66,6 +66,12 @@ def test_installation_leaves_its_lines_in_order_and_never_the_password(wine, win
     found = entries(wine)
     assert {(entry.pid, entry.mode) for entry in found} == {(run.tool.pid, "instalacao")}
     lines = [entry.text for entry in found]
+    # Each fetch that ended well leaves its figures, after the list line that announced it.
+    figures = [text for text in lines if re.fullmatch(r"download de \S+: \d+ bytes em \d+,\d s \([\d,]+ k?M?B/s\)", text)]
+    assert [text.split(":")[0] for text in figures] == [
+        f"download de {name}" for name in ("zunaveri-digital.exe", "instalador_zunaveri.exe", "wget.exe",
+                                           "importar_dados.bat")], lines
+    lines = [text for text in lines if text not in figures]
     assert lines[0] == 'início: Instalador Zunaveri 1.00 (64 bits), modo instalacao, argumentos "***"'
     assert re.fullmatch(r"endereço local descoberto: \d+\.\d+\.\d+\.\d+", lines[1]), lines[1]
     fetch_failure = lines[2 + APPLICATION_LINES.index("6. Importando Base de Dados...")]

@@ -89,3 +89,15 @@ TEST(OperatorLogTexts, CheckTellsBothMarkersTheDifferenceAndTheDecision) {
               L"download de a.sql falhou: wget.exe terminou com código 8 (o servidor respondeu com erro: arquivo "
               L"ausente no servidor?); comando: wget ftp://u:***@h/a.sql");
 }
+
+TEST(OperatorLogTexts, FetchFiguresGiveBytesSecondsAndRate) {
+    EXPECT_EQ(fetch_done_text(L"zunaveri-digital.exe", {628661, 0.42}),
+              L"download de zunaveri-digital.exe: 628661 bytes em 0,4 s (1,5 MB/s)");
+    EXPECT_EQ(fetch_figures_text({2500, 2.0}), L"2500 bytes em 2,0 s (1,3 kB/s)");
+    EXPECT_EQ(fetch_figures_text({0, 0.0}), L"0 bytes em 0,0 s (0 B/s)");
+    // A failure tells figures only when bytes came: repeats of an empty one stay one line.
+    EXPECT_EQ(fetch_failure_text(L"a", std::nullopt, L"c", {0, 3.5}), fetch_failure_text(L"a", std::nullopt, L"c"));
+    EXPECT_EQ(fetch_failure_text(L"a", 4, L"c", {10, 1.0}),
+              L"download de a falhou: wget.exe terminou com código 4 (falha de rede: servidor inalcançável ou nome "
+              L"não resolvido); recebidos 10 bytes em 1,0 s (10 B/s); comando: c");
+}

@@ -50,7 +50,7 @@
 
 #include "oplog/operator_log.h"
 #include "hardening/process_folder.h"
-#include "services/fetcher.h"
+#include "fetch_watch/fetcher.h"
 #include "services/file_helpers.h"
 #include "services/operation_error.h"
 #include "services/process_runner.h"

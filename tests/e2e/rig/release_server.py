@@ -35,6 +35,7 @@ class ReleaseServer:
         self.user = user
         self.password = password if password is not None else BuildSettings.of(windows_build).ftp_password
         self.throttle = throttle
+        self.shapes: dict[str, str] = {}
         self.root = Path(tempfile.mkdtemp(prefix="zn-ftp-", dir="/tmp"))
         self.folder = self.root / REMOTE_FOLDER
         shutil.copytree(windows_build / "sample-release", self.folder)
@@ -47,6 +48,8 @@ class ReleaseServer:
                    "--password", self.password, "--port", str(port or 0)]
         if self.throttle:
             command += ["--throttle", str(self.throttle)]
+        for name, how in self.shapes.items():
+            command += ["--shape", f"{name}={how}"]
         self.process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                                         preexec_fn=ends_with_parent)
         try:
@@ -64,6 +67,14 @@ class ReleaseServer:
         if self.process is not None and self.process.poll() is None:
             self.process.send_signal(signal.SIGKILL)
             self.process.wait(timeout=10)
+
+    def serve_shaped(self, **shapes: str) -> None:
+        """Serves files at a chosen pace from now on, on the same port: by name,
+        "endless:RATE" (its bytes, then zeros without end, RATE bytes per
+        second) or "drip:SECONDS" (a byte every SECONDS); see ftp_server.py."""
+        self.stop()
+        self.shapes = shapes
+        self.start(self.port)
 
     def file(self, name: str) -> Path:
         return self.folder / name
