@@ -1,7 +1,8 @@
 // The application installation: package, .env line, address file, the
 // updater and wget.exe placed in the XAMPP folder (a keyed build: in the
 // updater's home, registered with Windows), database import, sweep,
-// the end of the busy state and the completion message.
+// the end of the busy state (and of the taskbar's progress) and the
+// completion message.
 #include <memory>
 
 #include "install/base_url.h"
@@ -62,6 +63,8 @@ void Form1::instalar_aplicacao() {
         action_step([this] { set_command2_enabled(true); }),
         action_step([this] { set_hourglass_pointer(false); }),
         log_step(*this, L">> Zunaveri Digital instalado com sucesso <<"),
+        // The run has ended once the completion box shows.
+        action_step([this] { taskbar_run_ended(); }),
         action_step([this] {
             operator_log::message_box(L"Zunaveri Digital instalado com sucesso");
             MessageBoxW(window_, L"Zunaveri Digital instalado com sucesso", kProgramTitle, MB_OK | MB_ICONINFORMATION);

@@ -11,6 +11,14 @@
 using namespace locations;
 
 void Form1::Command1_Click() {
+    // However the run ends, the taskbar button shows no progress after it.
+    struct RunOnTaskbar {
+        Form1& form;
+        explicit RunOnTaskbar(Form1& run_form) : form(run_form) { form.taskbar_run_started(); }
+        ~RunOnTaskbar() { form.taskbar_run_ended(); }
+        RunOnTaskbar(const RunOnTaskbar&) = delete;
+        RunOnTaskbar& operator=(const RunOnTaskbar&) = delete;
+    } const run_on_taskbar(*this);
     const std::vector<Step> steps = {
         action_step([this] { set_hourglass_pointer(true); }),
         action_step([this] { set_command1_enabled(false); }),

@@ -3,6 +3,7 @@
 #include "hardening/process_folder.h"
 #include "oplog/operator_log.h"
 #include "release/release_check.h"
+#include "services/fetch_progress.h"
 #include "services/fetched_copies.h"
 #include "services/local_address.h"
 #include "services/run_mode.h"
@@ -105,6 +106,11 @@ void Form1::load(const std::wstring& argument) {
     operator_log::address_discovered(ipservidor_text());
     if (!is_update_mode(argument)) {
         Form3::instance().create_hidden();
+        // Before the window shows: the taskbar announces its button then.
+        taskbar_button_created_ = taskbar_button_.start(window_);
+        observe_fetch_progress([this](const std::optional<FetchProgress>& progress) {
+            taskbar_.fetch_progress(progress);
+        });
         ShowWindow(window_, SW_SHOW);
         UpdateWindow(window_);
         return;
@@ -186,6 +192,11 @@ LRESULT CALLBACK Form1::window_procedure(HWND window, UINT message, WPARAM wpara
 }
 
 LRESULT Form1::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
+    if (taskbar_button_created_ != 0 && message == taskbar_button_created_) {
+        taskbar_button_.create();
+        taskbar_.attach(&taskbar_button_);
+        return 0;
+    }
     switch (message) {
     case WM_COMMAND: {
         const int id = LOWORD(wparam);

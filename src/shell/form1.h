@@ -13,6 +13,8 @@
 #include "release/release_check.h"
 #include "services/text_replacement.h"
 #include "shell/form_layout.h"
+#include "taskbar/taskbar_list_button.h"
+#include "taskbar/taskbar_progress.h"
 
 class Form1 {
 public:
@@ -51,6 +53,10 @@ public:
     std::wstring cronometro_caption() const;
     void set_cronometro_caption(const std::wstring& caption);
     void enable_timer1();
+    // The taskbar button (installer mode): busy from the start of a run,
+    // each fetch's progress, nothing once the run ends.
+    void taskbar_run_started() { taskbar_.run_started(); }
+    void taskbar_run_ended() { taskbar_.run_ended(); }
 
 private:
     Form1();
@@ -91,4 +97,7 @@ private:
     bool close_allowed_ = true;
     bool check_in_progress_ = false;
     ReleaseCheck release_;
+    TaskbarListButton taskbar_button_;
+    TaskbarProgress taskbar_;
+    UINT taskbar_button_created_ = 0;  // the registered message; 0: none
 };
