@@ -167,10 +167,11 @@ def install_and_show_log(session: WineSession, probe, main_window: dict, shot: s
 
 
 def show_signed_release(server: ReleaseServer) -> None:
-    say("Versão assinada no servidor, manifesto_zunaveri.txt:")
-    for line in server.file("manifesto_zunaveri.txt").read_text(encoding="ascii").splitlines():
+    say("Versão assinada no servidor, manifesto_zunaveri_tamanhos.txt:")
+    for line in server.file("manifesto_zunaveri_tamanhos.txt").read_text(encoding="ascii").splitlines():
         say(f"  {line}")
-    say(f"manifesto_zunaveri.sig: {server.file('manifesto_zunaveri.sig').stat().st_size} bytes (DER)")
+    for name in ("manifesto_zunaveri_tamanhos.sig", "manifesto_zunaveri.txt", "manifesto_zunaveri.sig"):
+        say(f"{name}: {server.file(name).stat().st_size} bytes")
     check = subprocess.run([str(REPOSITORY / "scripts" / "release"), "check", "--build", str(WINDOWS_BUILD),
                             str(server.folder)], capture_output=True, text=True)
     say(f"scripts/release check (código de saída {check.returncode}):")

@@ -57,7 +57,7 @@ def signed_build() -> Path:
     build = _path_setting("ZUNAVERI_SIGNED_BUILD_DIR", REPOSITORY / "build" / "windows-signed").resolve()
     needed = [build / "Instalador_ZunaveriDigital.exe", build / "fast-ticks" / "Instalador_ZunaveriDigital.exe",
               build / "verificar_versao.exe", build / "chave-de-teste-descartavel" / "chave_privada.pem",
-              build / "sample-release" / "manifesto_zunaveri.sig", build / "tests" / "e2e" / "tools" / "probe.exe"]
+              build / "sample-release" / "manifesto_zunaveri_tamanhos.sig", build / "tests" / "e2e" / "tools" / "probe.exe"]
     if not build.is_dir():
         pytest.skip(f"no build checking signed releases at {build} (cmake --preset windows-signed)")
     missing = [str(path) for path in needed if not path.exists()]

@@ -108,7 +108,7 @@ def test_a_planted_older_manifest_pair_is_never_used(keyed, signed_build, tmp_pa
             os.chmod(target, 0o444)
     if planted == "hidden":
         attrib = session.wine("C:\\windows\\system32\\cmd.exe", "/c", "attrib", "+h", "+s",
-                              "C:\\windows\\temp\\manifesto_zunaveri.*")
+                              "C:\\windows\\temp\\manifesto_zunaveri*")
         assert attrib.wait(timeout=60) == 0
         assert all(os.getxattr(temp_file(session, name), "user.DOSATTRIB") for name in (MANIFEST, SIGNATURE))
 

@@ -1,6 +1,8 @@
 """The publisher's side (scripts/release) with the windows-signed build: exes Authenticode-signed
-before the manifest, so that it lists the signed bytes; check over FTP with the password off its
-command line; the checker refusing the release when the system's bcrypt.dll cannot be loaded."""
+before the manifest, so that it lists the signed bytes; both signed pairs, the first passing the
+verifier older updaters have and the second the tool's, with a length changed in it refused by the
+tool; check over FTP with the password off its command line; the checker refusing the release when
+the system's bcrypt.dll cannot be loaded."""
 
 from __future__ import annotations
 
@@ -14,8 +16,10 @@ from pathlib import Path
 
 import pytest
 
-from rig.release_server import ReleaseServer
-from rig.signed_release import (MANIFEST, RELEASE_SCRIPT, change_one_byte, check_environment, check_release,
+from rig.installation_run import InstallationRun, prepare
+from rig.release_server import ReleaseServer, standin_runs
+from rig.signed_release import (DIFFERS, FIELD_MANIFEST, MANIFEST, RELEASE_SCRIPT, SIGNATURE,
+                                change_one_byte, check_environment, check_release, refusal, sign, sign_edited_list,
                                 throwaway_key)
 from rig.update_mode import PACKAGE
 from rig.wine_rig import WINE64_LOADER
@@ -51,7 +55,7 @@ def test_sign_authenticode_signs_the_exes_and_the_manifest_lists_the_signed_byte
                                  str(throwaway_key(signed_build)), "--certificado", str(certificate),
                                  "--chave-codigo", str(key)], check=True, capture_output=True, text=True).stderr
         lines = (release / MANIFEST).read_text(encoding="ascii").splitlines()[1:]
-        return stderr, {line.split("  ")[1]: line.split("  ")[0] for line in lines}
+        return stderr, {line.split("  ")[-1]: line.split("  ")[0] for line in lines}
 
     _, digests = sign(1)
     exes = sorted(path.name for path in release.glob("*.exe"))
@@ -119,3 +123,46 @@ def test_without_bcrypt_the_checker_refuses_the_release(signed_build, check_pref
     run = subprocess.run([str(WINE64_LOADER), str(signed_build / "verificar_versao.exe"), release],
                          capture_output=True, env=env, stdin=subprocess.DEVNULL, timeout=300)
     assert run.returncode == 1 and b"manifesto_zunaveri.txt: RECUSADO" in run.stdout, run.stdout
+
+
+def test_sign_writes_a_pair_for_older_updaters_and_one_with_sizes_check_verifies_both(signed_build, tmp_path,
+                                                                                      check_prefix):
+    release = tmp_path / "release"
+    shutil.copytree(signed_build / "sample-release", release)
+    sign(release, signed_build, serie=5)
+    rows = [line.split("  ") for line in (release / MANIFEST).read_text(encoding="ascii").splitlines()[1:]]
+    assert (release / FIELD_MANIFEST).read_text(encoding="ascii") == \
+        "serie 5\n" + "".join(f"{digest}  {name}\n" for digest, _, name in rows), "the older pair as it always was"
+    checked = check_release(str(release), signed_build, prefix=check_prefix)
+    assert checked.returncode == 0, checked.stdout
+    assert f"{FIELD_MANIFEST}: ok, assinatura válida, serie 5" in checked.stdout
+    assert f"{MANIFEST}: ok, assinatura válida, serie 5" in checked.stdout
+    for _, length, name in rows:
+        assert int(length) == (release / name).stat().st_size and f"{name}: ok, {length} bytes" in checked.stdout
+
+    # The size list of this release beside the older pair of a changed one: listed differently.
+    kept = {name: (release / name).read_bytes() for name in (MANIFEST, SIGNATURE)}
+    change_one_byte(release / "zunaveri.sql")
+    sign(release, signed_build, serie=5)
+    for name, data in kept.items():
+        (release / name).write_bytes(data)
+    differing = check_release(str(release), signed_build, prefix=check_prefix)
+    assert differing.returncode == 1 and "zunaveri.sql: LISTADO DE FORMA DIFERENTE" in differing.stdout
+
+    # A release signed before the size list existed.
+    (release / MANIFEST).unlink()
+    (release / SIGNATURE).unlink()
+    unsized = check_release(str(release), signed_build, prefix=check_prefix)
+    assert unsized.returncode == 1 and f"{MANIFEST}: RECUSADO (manifesto ausente)" in unsized.stdout
+    assert f"{FIELD_MANIFEST}: ok" in unsized.stdout
+
+
+def test_a_length_changed_in_the_signed_size_list_is_refused_by_the_tool(signed_build, signed_wine, signed_server):
+    size = signed_server.file(PACKAGE).stat().st_size
+    sign_edited_list(signed_server.folder, signed_build,
+                     lambda text: text.replace(f"  {size}  {PACKAGE}", f"  {size + 1}  {PACKAGE}"))
+    prepare(signed_wine, signed_server)
+    log, _ = InstallationRun(signed_wine).install(checked=False)
+    at = log.index("2. Instalando Zunaveri Digital...")
+    assert log[at + 1].startswith(refusal(PACKAGE, DIFFERS)), log
+    assert [line for line in standin_runs(signed_wine) if PACKAGE in line] == []

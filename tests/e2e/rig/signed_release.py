@@ -1,6 +1,6 @@
 """Releases signed as a publisher signs them (scripts/release sign, with the
 throwaway key of the windows-signed build), and the ways the tests spoil
-them. The exe of that build trusts only what its manifest lists."""
+them. The exe of that build trusts only what its size list (MANIFEST here) lists."""
 
 from __future__ import annotations
 
@@ -8,12 +8,16 @@ import os
 import re
 import subprocess
 from pathlib import Path
-from typing import Optional, Union
+from typing import Callable, Optional, Union
 
 REPOSITORY = Path(__file__).resolve().parents[3]
 RELEASE_SCRIPT = REPOSITORY / "scripts" / "release"
-MANIFEST = "manifesto_zunaveri.txt"
-SIGNATURE = "manifesto_zunaveri.sig"
+# The pair the keyed tool reads: each file's digest and signed length.
+MANIFEST = "manifesto_zunaveri_tamanhos.txt"
+SIGNATURE = "manifesto_zunaveri_tamanhos.sig"
+# The pair updaters already in the field read (digests only), signed beside it.
+FIELD_MANIFEST = "manifesto_zunaveri.txt"
+FIELD_SIGNATURE = "manifesto_zunaveri.sig"
 # The applied serial: HKLM, value SerieAplicada (REG_QWORD); earlier builds kept it in a file.
 SERIAL_KEY = "HKEY_LOCAL_MACHINE\\Software\\Zunaveri"
 LEGACY_SERIAL_FILE = "C:\\xampp\\serie_zunaveri"
@@ -30,6 +34,15 @@ def throwaway_key(build: Path) -> Path:
 def sign(folder: Path, build: Path, serie: int) -> None:
     subprocess.run([str(RELEASE_SCRIPT), "sign", str(folder), "--serie", str(serie), "--chave",
                     str(throwaway_key(build))], check=True, capture_output=True)
+
+
+def sign_edited_list(folder: Path, build: Path, edit: Callable[[str], str]) -> None:
+    """Rewrites the size list through EDIT and signs it again with the build's key: a list the
+    publisher's key vouches for that says something other than the files."""
+    listed = folder / MANIFEST
+    listed.write_text(edit(listed.read_text(encoding="ascii")), encoding="ascii")
+    subprocess.run(["openssl", "dgst", "-sha256", "-sign", str(throwaway_key(build)), "-out", str(folder / SIGNATURE),
+                    str(listed)], check=True, capture_output=True)
 
 
 def change_one_byte(path: Path, offset: int = -1) -> None:
