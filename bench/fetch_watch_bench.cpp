@@ -14,21 +14,9 @@
 
 #include "fetch_watch/watched_fetch.h"
 #include "services/message_pump.h"
+#include "bench_clock.h"
 
 namespace {
-
-double cpu_seconds() {
-    FILETIME created;
-    FILETIME ended;
-    FILETIME kernel;
-    FILETIME user;
-    GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user);
-    auto seconds = [](const FILETIME& time) {
-        return static_cast<double>((static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime) /
-               1e7;
-    };
-    return seconds(kernel) + seconds(user);
-}
 
 // The child: appends 6.4 KiB every 100 ms to `path` for `seconds`.
 int run_child(const wchar_t* path, int seconds) {

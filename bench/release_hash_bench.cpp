@@ -10,16 +10,7 @@
 #include <string>
 
 #include "release/release_verifier.h"
-
-namespace {
-double counter_seconds() {
-    LARGE_INTEGER frequency;
-    LARGE_INTEGER now;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-}  // namespace
+#include "bench_clock.h"
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 2) {

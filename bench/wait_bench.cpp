@@ -22,31 +22,13 @@
 
 #include "services/message_pump.h"
 #include "services/process_runner.h"
+#include "bench_clock.h"
 
 namespace {
 
 const wchar_t kStampName[] = L"Local\\zunaveri_bench_wait_stamp";
 
-double counter_seconds() {
-    LARGE_INTEGER frequency;
-    LARGE_INTEGER now;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
-double cpu_seconds() {
-    FILETIME created;
-    FILETIME ended;
-    FILETIME kernel;
-    FILETIME user;
-    GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user);
-    auto seconds = [](const FILETIME& time) {
-        return static_cast<double>((static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime) /
-               1e7;
-    };
-    return seconds(kernel) + seconds(user);
-}
 
 std::wstring own_path() {
     wchar_t path[MAX_PATH];
