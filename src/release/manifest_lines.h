@@ -17,3 +17,14 @@ std::vector<std::string_view> lines_of(std::string_view text);
 
 // 64 lower-case hex digits (upper case is not what sha256sum writes).
 std::optional<Sha256Digest> parse_digest(std::string_view hex);
+
+// The first line of both lists: "serie " and the release's serial.
+inline constexpr std::string_view kSerialPrefix = "serie ";
+
+// A parse that failed with `fault` on line `line` (1-based).
+inline ManifestParse fault_at(ManifestFault fault, std::size_t line) {
+    ManifestParse result;
+    result.fault = fault;
+    result.line = line;
+    return result;
+}

@@ -6,15 +6,7 @@
 
 namespace {
 
-constexpr std::string_view kSerialPrefix = "serie ";
 constexpr std::string_view kNameSeparator = "  ";
-
-ManifestParse fault_at(ManifestFault fault, std::size_t line) {
-    ManifestParse result;
-    result.fault = fault;
-    result.line = line;
-    return result;
-}
 
 }  // namespace
 
