@@ -25,9 +25,12 @@ namespace {
 constexpr wchar_t kFolderName[] = L"\\Zunaveri";
 constexpr wchar_t kFileName[] = L"\\instalador.log";
 constexpr wchar_t kRotatedSuffix[] = L".1";
-// A writer holds the lock for one append; waiting longer than this means
-// something is wrong with the other process, and the line is dropped.
-constexpr DWORD kLockWaitMs = 100;
+// A writer holds the lock for one append, now and then with a rotation
+// before it; on a busy PC that can take a good part of a second (a tenth
+// of one lost lines of two processes writing across a rotation). Waiting
+// longer than this means something is wrong with the other process, and
+// the line is dropped.
+constexpr DWORD kLockWaitMs = 1000;
 
 struct State {
     bool on = false;

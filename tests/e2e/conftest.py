@@ -24,11 +24,13 @@ import pytest
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 from rig.release_server import ReleaseServer  # noqa: E402
-from rig.wine_rig import Display, PrefixTemplate, WineSession, interrupt_on_sigterm  # noqa: E402
+from rig.wine_rig import Display, PrefixTemplate, WineSession, interrupt_on_sigterm, keep_to_one_core  # noqa: E402
 
 # A run stopped with SIGTERM (ctest's time-out, CI, kill) tears down like
 # Ctrl+C: every session, server and display the fixtures started is stopped.
 interrupt_on_sigterm()
+# Before anything is started: Wine's processes stay on this process's core.
+keep_to_one_core()
 
 REPOSITORY = Path(__file__).resolve().parents[2]
 

@@ -9,7 +9,9 @@ bytes (read from the outside through the probe).
   or more: the probe posts the same WM_TIMER the timer would deliver, in
   batches, to the tool's own message loop and tick handler.
   It runs twice: with the operator's log, and with the build that has none,
-  so the time per check of both stands side by side in one run.
+  so the time per check of both stands side by side in one run. The build
+  without the log is not the product: it is there for its time per check,
+  which 20,000 ticks give as well, and is held to the same no-growth rule.
 - Updates applied over and over: an update is due at every check, so each
   round fetches the release files from the FTP server, runs the package and
   the import script, rewrites the .env, copies the customer's images and
@@ -32,6 +34,7 @@ from rig.zunaveri_tool import DOWNLOAD_XAMPP, EXE_NAME, RunningTool, clock_ticks
 
 TIMER1 = 1
 TICKS_AT_THE_MARK = 100_000
+BASELINE_TICKS = 20_000
 WARM_UP_TICKS = 2_000
 UPDATE_ROUNDS = 60
 ROUND_TIMEOUT = 60
@@ -55,12 +58,12 @@ def fast_tool(windows_build):
 @pytest.fixture(scope="module", params=["log on", "log off"])
 def tool_with_and_without_log(request, windows_build):
     """The fast build, and the same without the operator's log: the cost of
-    the log per check, side by side in one run."""
-    folder = "fast-ticks" if request.param == "log on" else "fast-ticks-no-log"
-    tool = windows_build / folder / EXE_NAME
+    the log per check, side by side in one run. (The exe, its ticks.)"""
+    log_on = request.param == "log on"
+    tool = windows_build / ("fast-ticks" if log_on else "fast-ticks-no-log") / EXE_NAME
     if not tool.exists():
         pytest.fail(f"the fast-ticking build is missing: {tool}")
-    return tool
+    return tool, TICKS_AT_THE_MARK if log_on else BASELINE_TICKS
 
 
 def figures(tool: RunningTool) -> dict:
@@ -103,8 +106,9 @@ def test_probe_reads_the_figures_of_a_process(wine, release_server, fast_tool):
     assert stats["gdi_objects"] >= 10, stats
 
 
-def test_100000_ticks_at_the_mark_leak_nothing(wine, release_server, tool_with_and_without_log):
-    pc = InstalledPC(wine, tool_with_and_without_log)
+def test_checks_at_the_mark_leak_nothing(wine, release_server, tool_with_and_without_log):
+    exe, ticks = tool_with_and_without_log
+    pc = InstalledPC(wine, exe)
     pc.make_no_update_due()
     release_server.connect(wine)
     tool = pc.start()
@@ -117,14 +121,14 @@ def test_100000_ticks_at_the_mark_leak_nothing(wine, release_server, tool_with_a
     probe.post_timer_ticks(main["hwnd"], TIMER1, WARM_UP_TICKS, check_box)
     start = figures(tool)
     began = time.monotonic()
-    posted = probe.post_timer_ticks(main["hwnd"], TIMER1, TICKS_AT_THE_MARK, check_box)
+    posted = probe.post_timer_ticks(main["hwnd"], TIMER1, ticks, check_box)
     seconds = time.monotonic() - began
     end = figures(tool)
-    report(wine, f"update mode at the mark, {tool_with_and_without_log.parent.name}", start, end,
+    report(wine, f"update mode at the mark, {exe.parent.name}", start, end,
            f"{posted['posted']} ticks in {posted['batches']} batches, {seconds:.1f} s, "
            f"{posted['posted'] / seconds:.0f} checks/s, {seconds / posted['posted'] * 1e6:.0f} µs per check")
 
-    assert posted["posted"] == TICKS_AT_THE_MARK
+    assert posted["posted"] == ticks
     assert clock.read() == MARK, "no update was due, so the clock stays at the mark"
     assert [call[0].rsplit("/", 1)[-1] for call in wget_calls(wine)] == ["ultima_atualizacao.txt"], \
         "the checks at the mark reuse the fetched marker"

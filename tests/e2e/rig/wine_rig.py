@@ -204,6 +204,43 @@ def interrupt_on_sigterm() -> None:
     signal.signal(signal.SIGTERM, interrupt)
 
 
+_core_claim = None
+
+
+def keep_to_one_core(claims: Path = Path("/tmp/zn-e2e-cores")) -> Optional[int]:
+    """Keeps this test process, and all it starts (Xvfb, Wine's server and
+    programs), on one core: every call into Wine's server wakes another
+    process, and a wake-up on another core costs far more CPU than one on
+    the same core, most of all in a virtual machine. Test processes running
+    side by side take different cores (a lock file per core) while there
+    are free ones, and share them in turn after that. Gives the core, or
+    None where there is one core only or the affinity cannot be set."""
+    global _core_claim
+    try:
+        cores = sorted(os.sched_getaffinity(0))
+    except OSError:
+        return None
+    if len(cores) < 2:
+        return None
+    claims.mkdir(parents=True, exist_ok=True)
+    chosen = cores[os.getpid() % len(cores)]
+    for core in cores:
+        claim = open(claims / f"{core}.lock", "w")
+        try:
+            fcntl.flock(claim, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        except BlockingIOError:
+            claim.close()
+            continue
+        _core_claim = claim  # held until this process ends
+        chosen = core
+        break
+    try:
+        os.sched_setaffinity(0, {chosen})
+    except OSError:
+        return None
+    return chosen
+
+
 # --------------------------------------------------------------------- display
 
 class Display:
