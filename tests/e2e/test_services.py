@@ -270,7 +270,7 @@ class TestProcessRunner:
             .encode("ascii"))
         command_line = f'"{script}"' if " " in script else script
         answer = driver.call("run", command_line, "0", "0")
-        assert answer["error"] is None and answer["exit_code"] == 0
+        assert answer["error"] is None and answer["exit_code"] == 0, (answer, record.lines(), marker.exists())
         assert [event for event, _ in record.events()] == ["start", "end"]
         assert marker.read_bytes().strip() == b"feito", "the runner returned before the script's last line"
         assert answer["elapsed_ms"] >= 950

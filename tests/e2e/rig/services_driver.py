@@ -31,7 +31,12 @@ class ServicesDriver:
             session.install(build / "sample-release" / "wget.exe", folder)
 
     def start(self, *args: str) -> subprocess.Popen:
-        return self.session.wine(self.exe, *args, stdout=subprocess.PIPE)
+        # What Wine's loader says when it cannot start the driver is kept for the error.
+        errors_path = self.session.root / "services-driver.err"
+        with open(errors_path, "wb") as errors:
+            process = self.session.wine(self.exe, *args, stdout=subprocess.PIPE, stderr=errors)
+        process.errors_path = errors_path
+        return process
 
     @staticmethod
     def result(process: subprocess.Popen, timeout: float = 60.0) -> dict:
@@ -48,7 +53,14 @@ class ServicesDriver:
                     raise DriverError(f"no answer from the driver within {timeout} s (got {received!r})")
                 chunk = os.read(process.stdout.fileno(), 65536)
                 if not chunk:
-                    raise DriverError(f"the driver ended without an answer (got {received!r})")
+                    try:
+                        code = process.wait(timeout=10)
+                    except subprocess.TimeoutExpired:
+                        code = "none yet"
+                    errors_path = getattr(process, "errors_path", None)
+                    said = errors_path.read_bytes()[-1000:] if errors_path and errors_path.exists() else b""
+                    raise DriverError(f"the driver ended without an answer (exit {code}, got {received!r}, "
+                                      f"stderr {said!r})")
                 received += chunk
         process.wait(timeout=30)
         line = received.split(b"\n", 1)[0]
