@@ -9,7 +9,9 @@ import os
 import re
 import selectors
 import subprocess
+import tempfile
 import time
+from pathlib import Path
 
 from .wine_rig import WineSession
 
@@ -31,9 +33,11 @@ class ServicesDriver:
             session.install(build / "sample-release" / "wget.exe", folder)
 
     def start(self, *args: str) -> subprocess.Popen:
-        # What Wine's loader says when it cannot start the driver is kept for the error.
-        errors_path = self.session.root / "services-driver.err"
-        with open(errors_path, "wb") as errors:
+        # What Wine's loader says when it cannot start the driver is kept for the
+        # error; a file per run, as a holding driver may run beside another.
+        descriptor, name = tempfile.mkstemp(prefix="services-driver-", suffix=".err", dir=self.session.root)
+        errors_path = Path(name)
+        with os.fdopen(descriptor, "wb") as errors:
             process = self.session.wine(self.exe, *args, stdout=subprocess.PIPE, stderr=errors)
         process.errors_path = errors_path
         return process
