@@ -29,7 +29,7 @@ def test_endless_package_is_cut_past_its_signed_length(signed_wine, signed_serve
     assert stop in error_lines(log)[0], log
     assert box and log[-1] == APPLICATION_LINES[-1], "the run goes on to its completion message"
     assert [line for line in standin_runs(signed_wine) if PACKAGE in line] == [], "the package never ran"
-    assert not own_copies(signed_wine, PACKAGE) and not unix_wget_running(PACKAGE), "no copy, no transfer left"
+    assert not own_copies(signed_wine, PACKAGE) and not unix_wget_running(signed_server, PACKAGE), "no copy, no transfer left"
     texts = log_texts(signed_wine)
     cut = [int(RECEIVED.search(text).group(1)) for text in texts if text.startswith(stop)]
     assert cut and all(signed_length < length < signed_length + 2**20 for length in cut), cut

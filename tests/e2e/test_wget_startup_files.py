@@ -62,9 +62,9 @@ def test_the_stand_in_reads_start_up_files_as_wget_and_an_ended_one_stops_its_tr
         pid = wine.launch(f"{wget} --no-config {url_of(server, name)} -P C:\\windows\\temp")
         part = temp_file(wine, name)
         wait_until(lambda: part.exists() and part.stat().st_size > 0, 60, what="the transfer to begin")
-        assert unix_wget_running(name)
+        assert unix_wget_running(server, name)
         wine.wine("taskkill", "/f", "/pid", str(pid)).wait(timeout=60)
-        wait_until(lambda: not unix_wget_running(name), 10, what="the real wget to stop with wget.exe")
+        wait_until(lambda: not unix_wget_running(server, name), 10, what="the real wget to stop with wget.exe")
         size = part.stat().st_size
         time.sleep(1.5)
         assert part.stat().st_size == size < 64 << 20, "nothing more is written"

@@ -132,15 +132,17 @@ def wget_startup_files(session: WineSession) -> list[str]:
             if line.startswith("wgetrc: ")]
 
 
-def unix_wget_running(name: str) -> bool:
-    """Whether a real wget that a wget.exe stand-in started for a remote file of this name runs."""
+def unix_wget_running(server: ReleaseServer, name: str) -> bool:
+    """Whether a real wget that a wget.exe stand-in started for a remote file of this name
+    runs against this server (tests side by side fetch files of the same names)."""
+    remote = f"127.0.0.1:{server.port}/".encode()
     for cmdline in Path("/proc").glob("[0-9]*/cmdline"):
         try:
             args = cmdline.read_bytes().split(b"\0")
         except OSError:
             continue
         if Path(args[0].decode(errors="replace")).name == "wget" and any(
-                arg.endswith(b"/" + name.encode()) for arg in args):
+                remote in arg and arg.endswith(b"/" + name.encode()) for arg in args):
             return True
     return False
 
